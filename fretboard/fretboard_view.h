@@ -1,0 +1,46 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string_view>
+
+namespace fretmap {
+
+class ChordSelection;
+
+// What the board currently shows: the marker index of each string (strings[0]
+// is string 1) and the base fret. All zero before the first display.
+struct FretboardState {
+    std::array<std::int16_t, 6> strings{};
+    std::int16_t baseFret = 0;
+};
+
+// The three operations a window offers to draw the board.
+class BoardSurface {
+public:
+    virtual ~BoardSurface() = default;
+    // Shows or hides marker `index` (0 to 4, or 6) of string `string` (1 to 6).
+    virtual void setMarkerVisible(int string, int index, bool shown) = 0;
+    virtual void setChordName(std::string_view text) = 0;
+    virtual void setBaseFretText(std::string_view text) = 0;
+};
+
+// Runs display cycles: hides the previous fingering and shows the one that
+// the current selection names.
+class FretboardView {
+public:
+    FretboardView(const ChordSelection& selection, BoardSurface& surface);
+
+    // One display cycle. A selection whose code overflows shows the
+    // "unknown" entry, like any other selection the chart does not know.
+    void display();
+
+    const FretboardState& state() const { return m_state; }
+
+private:
+    const ChordSelection& m_selection;
+    BoardSurface& m_surface;
+    FretboardState m_state;
+};
+
+} // namespace fretmap
