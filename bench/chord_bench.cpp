@@ -1,0 +1,76 @@
+#include "chord/chord_catalogue.h"
+#include "chord/chord_selection.h"
+#include "fretboard/fretboard_view.h"
+
+#include <benchmark/benchmark.h>
+
+#include <vector>
+
+namespace {
+
+using namespace fretmap;
+
+void lookupEveryCataloguedCode(benchmark::State& state)
+{
+    std::vector<std::int32_t> codes;
+    for (const ChordEntry& entry : chordCatalogue())
+        codes.push_back(entry.code);
+    for (auto _ : state) {
+        for (const std::int32_t code : codes)
+            benchmark::DoNotOptimize(lookupChord(code));
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(codes.size()));
+}
+BENCHMARK(lookupEveryCataloguedCode);
+
+void lookupUnknownCodes(benchmark::State& state)
+{
+    // Codes around and between the catalogued ones: no root, root 13+,
+    // combinations no type has, negative and huge values.
+    std::vector<std::int32_t> codes;
+    for (std::int32_t code = -50; code < 2000; code += 7)
+        codes.push_back(code);
+    for (std::int32_t code = 13; code < 2'100'000'000; code = code * 3 + 1)
+        codes.push_back(code);
+    for (auto _ : state) {
+        for (const std::int32_t code : codes)
+            benchmark::DoNotOptimize(lookupChord(code));
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(codes.size()));
+}
+BENCHMARK(lookupUnknownCodes);
+
+void formChordCode(benchmark::State& state)
+{
+    ChordSelection selection;
+    selection.pick(1, 10);
+    selection.pick(7, 3);
+    selection.pick(9, 1);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(selection.chordCode());
+}
+BENCHMARK(formChordCode);
+
+class NullSurface : public BoardSurface {
+public:
+    void setMarkerVisible(int, int, bool) override {}
+    void setChordName(std::string_view) override {}
+    void setBaseFretText(std::string_view) override {}
+};
+
+void displayCycle(benchmark::State& state)
+{
+    ChordSelection selection;
+    selection.pick(1, 8);
+    selection.pick(5, 1);
+    selection.pick(7, 1);
+    NullSurface surface;
+    FretboardView view(selection, surface);
+    for (auto _ : state) {
+        view.display();
+        benchmark::DoNotOptimize(view.state());
+    }
+}
+BENCHMARK(displayCycle);
+
+} // namespace
