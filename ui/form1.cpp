@@ -1,0 +1,136 @@
+#include "form1.h"
+
+#include "board_picture.h"
+#include "common_dialog.h"
+#include "form1_design.h"
+#include "selector_list.h"
+#include "twips.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFrame>
+#include <QIcon>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+
+namespace fretmap {
+
+namespace {
+
+QString toQString(std::string_view text)
+{
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+} // namespace
+
+Form1::Form1(QWidget* parent)
+    : QMainWindow(parent)
+    , m_client(new QWidget(this))
+    , m_picture1(new BoardPicture(m_client)) // the bottom of the stack
+    , m_view(m_selection, *m_picture1)
+    , m_dlgCommonDialog(new CommonDialog(this))
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(toQString(form1::kCaption));
+    setWindowIcon(QIcon(QStringLiteral(":/icons/fretmap.xpm")));
+
+    m_client->setObjectName(QStringLiteral("client"));
+    QFont clientFont = m_client->font();
+    clientFont.setPointSizeF(form1::kClientFontPointSize);
+    m_client->setFont(clientFont);
+    setCentralWidget(m_client);
+    createControls();
+    createMenus();
+
+    // The client area has the design's size; the menu bar comes on top.
+    resize(twipsToPixels(form1::kClientWidth),
+           twipsToPixels(form1::kClientHeight) + menuBar()->sizeHint().height());
+    m_picture1->setFocus();
+}
+
+Form1::~Form1() = default;
+
+void Form1::createControls()
+{
+    // Created from the bottom of the stack up, so each control is drawn over
+    // the ones before it.
+    QWidget* client = m_client;
+    m_picture1->setGeometry(twipsToPixels(form1::kPicture1.place));
+
+    auto* command1 = new QPushButton(toQString(form1::kCommand1Caption), client); // runs a display
+    command1->setObjectName(toQString(form1::kCommand1.name));
+    command1->setGeometry(twipsToPixels(form1::kCommand1.place));
+    connect(command1, &QPushButton::clicked, this, &Form1::display);
+
+    // Frame3 to Frame5 group the lists; an etched rectangle without a caption.
+    QFrame* frames[std::size(form1::kFrames)] = {};
+    for (std::size_t i = 0; i < std::size(form1::kFrames); ++i) {
+        auto* frame = new QFrame(client);
+        frame->setObjectName(toQString(form1::kFrames[i].name));
+        frame->setFrameStyle(QFrame::Box | QFrame::Sunken);
+        frame->setGeometry(twipsToPixels(form1::kFrames[i].place));
+        frames[i] = frame;
+    }
+    auto containerOf = [&](form1::Container c) -> QWidget* {
+        switch (c) {
+        case form1::Container::Frame3: return frames[0];
+        case form1::Container::Frame4: return frames[1];
+        case form1::Container::Frame5: return frames[2];
+        case form1::Container::Window: break;
+        }
+        return client;
+    };
+
+    // List1 to List9 choose the chord; each pick goes straight to the selection.
+    QWidget* previous = command1;
+    QWidget::setTabOrder(m_picture1, command1);
+    for (const auto& design : form1::kLists) {
+        auto* list = new SelectorList(design.items, twipsToPixels(form1::kListRowHeight),
+                                      containerOf(design.container));
+        list->setObjectName(toQString(design.name));
+        list->setGeometry(twipsToPixels(design.place));
+        const int number = design.number;
+        connect(list, &SelectorList::picked, this, [this, number](int row) { m_selection.pick(number, row); });
+        QWidget::setTabOrder(previous, list);
+        previous = list;
+    }
+    QWidget::setTabOrder(previous, m_picture1);
+}
+
+void Form1::createMenus()
+{
+    for (const auto& menuDesign : form1::kMenus) {
+        QMenu* menu = menuBar()->addMenu(toQString(menuDesign.caption));
+        menu->setObjectName(toQString(menuDesign.name));
+        menu->menuAction()->setObjectName(toQString(menuDesign.name));
+        for (const auto& item : menuDesign.items) {
+            QAction* action = item.caption == "-" ? menu->addSeparator() : menu->addAction(toQString(item.caption));
+            action->setObjectName(toQString(item.name));
+        }
+    }
+    // Exit ends the program at once: no window is asked whether it may close.
+    connect(findChild<QAction*>(QStringLiteral("exit")), &QAction::triggered, qApp, [] { QCoreApplication::exit(0); });
+    connect(findChild<QAction*>(QStringLiteral("index")), &QAction::triggered, this, &Form1::showContents);
+    connect(findChild<QAction*>(QStringLiteral("about")), &QAction::triggered, this, &Form1::showAbout);
+}
+
+void Form1::display()
+{
+    m_view.display();
+}
+
+void Form1::showContents()
+{
+    m_dlgCommonDialog->setHelpFile(QStringLiteral("help.hlp"));
+    m_dlgCommonDialog->setHelpCommand(CommonDialog::kHelpContents);
+    m_dlgCommonDialog->showHelp();
+}
+
+// Opens the About window.
+void Form1::showAbout()
+{
+}
+
+} // namespace fretmap

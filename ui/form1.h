@@ -1,0 +1,38 @@
+#pragma once
+
+#include "chord/chord_selection.h"
+#include "fretboard/fretboard_view.h"
+
+#include <QMainWindow>
+
+namespace fretmap {
+
+class BoardPicture;
+class CommonDialog;
+
+// The main window: the selector lists, the "display" button, the board and
+// the menus. It holds the program's state and only wires user actions to the
+// chord selection and the display cycle.
+class Form1 : public QMainWindow {
+    Q_OBJECT
+
+public:
+    explicit Form1(QWidget* parent = nullptr);
+    ~Form1() override;
+
+private:
+    void createControls();
+    void createMenus();
+
+    void display();
+    void showContents();
+    void showAbout();
+
+    ChordSelection m_selection;
+    QWidget* m_client; // the client area under the menu bar
+    BoardPicture* m_picture1; // the fretboard; also what the display cycle draws on
+    FretboardView m_view;
+    CommonDialog* m_dlgCommonDialog; // the help control behind Contents
+};
+
+} // namespace fretmap

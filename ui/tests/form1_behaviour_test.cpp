@@ -1,0 +1,308 @@
+// The main window driven as a user drives it: clicks and keys on the lists,
+// "display", and the menu commands.
+
+#include "ui/common_dialog.h"
+#include "ui/form1.h"
+
+#include <QAction>
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QLabel>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+using fretmap::CommonDialog;
+using fretmap::Form1;
+
+namespace {
+
+// What the board shows: "string:index" of every marker in sight, in order,
+// then the chord name and the base fret.
+struct Board {
+    QStringList markers;
+    QString name;
+    QString baseFret;
+};
+
+Board boardOf(const QWidget& form)
+{
+    Board board;
+    for (int string = 1; string <= 6; ++string) {
+        QList<int> shown;
+        for (QLabel* label : form.findChildren<QLabel*>(QStringLiteral("Label%1").arg(string)))
+            if (!label->isHidden() && !label->text().isEmpty()) // element 0 shows nothing
+                shown << label->property("index").toInt();
+        std::sort(shown.begin(), shown.end());
+        for (int index : shown)
+            board.markers << QStringLiteral("%1:%2").arg(string).arg(index);
+    }
+    board.name = form.findChild<QLabel*>(QStringLiteral("Label8"))->text();
+    board.baseFret = form.findChild<QLabel*>(QStringLiteral("Label7"))->text();
+    return board;
+}
+
+} // namespace
+
+class Form1BehaviourTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void displayCycle_data();
+    void displayCycle();
+    void arrowKeys_data();
+    void arrowKeys();
+    void tabIntoListStoresNothing();
+    void pickCannotBeTakenBack_data();
+    void pickCannotBeTakenBack();
+    void contents_data();
+    void contents();
+    void exitEndsTheEventLoop();
+
+private:
+    QListWidget* list(const QString& name) const { return m_form->findChild<QListWidget*>(name); }
+    void click(const QString& listName, int row);
+    void runSteps(const QStringList& steps);
+
+    std::unique_ptr<Form1> m_form;
+};
+
+void Form1BehaviourTest::init()
+{
+    m_form = std::make_unique<Form1>();
+    m_form->show();
+    QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+}
+
+void Form1BehaviourTest::cleanup()
+{
+    m_form.reset();
+}
+
+void Form1BehaviourTest::click(const QString& listName, int row)
+{
+    QListWidget* target = list(listName);
+    QVERIFY(target);
+    QTest::mouseClick(target->viewport(), Qt::LeftButton, {},
+                      target->visualItemRect(target->item(row)).center());
+    QCOMPARE(target->currentRow(), row);
+}
+
+// Steps: "List<n>:<row>" clicks that row, "display" clicks the button.
+void Form1BehaviourTest::runSteps(const QStringList& steps)
+{
+    auto* command1 = m_form->findChild<QPushButton*>(QStringLiteral("Command1"));
+    for (const QString& step : steps) {
+        if (step == QLatin1String("display")) {
+            QTest::mouseClick(command1, Qt::LeftButton);
+        } else {
+            const QStringList parts = step.split(QLatin1Char(':'));
+            click(parts[0], parts[1].toInt());
+        }
+    }
+}
+
+void Form1BehaviourTest::displayCycle_data()
+{
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QStringList>("markers");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("baseFret");
+
+    const QStringList c{"2:1", "4:2", "5:3", "6:6"};
+    const QStringList cm{"1:1", "2:2", "3:3", "4:3", "5:1", "6:6"};
+
+    QTest::newRow("before any display") << QStringList{} << QStringList{} << "" << "1";
+    QTest::newRow("display with nothing picked") << QStringList{"display"} << QStringList{} << "unknown" << "1";
+    QTest::newRow("C") << QStringList{"List1:0", "display"} << c << "C" << "1";
+    QTest::newRow("Cm after C") << QStringList{"List1:0", "display", "List2:1", "display"} << cm << "Cm" << "3";
+    QTest::newRow("C after Cm") << QStringList{"List1:0", "List2:1", "display", "List2:0", "display"} << c << "C"
+                                << "1";
+    QTest::newRow("same chord twice") << QStringList{"List1:0", "display", "display"} << c << "C" << "1";
+    QTest::newRow("picks without display change nothing")
+        << QStringList{"List1:0", "display", "List1:2", "List2:1", "List9:1"} << c << "C" << "1";
+    QTest::newRow("a later pick replaces the earlier") << QStringList{"List1:4", "List1:0", "display"} << c << "C"
+                                                       << "1";
+    QTest::newRow("no root is unknown") << QStringList{"List2:1", "display"} << QStringList{} << "unknown" << "1";
+    QTest::newRow("overflowing selection after C")
+        << QStringList{"List1:0", "display", "List9:2", "List8:2", "display"} << QStringList{} << "unknown" << "1";
+    QTest::newRow("-13 with 11 does not overflow")
+        << QStringList{"List1:0", "List9:2", "List8:1", "display"} << QStringList{} << "unknown" << "1";
+}
+
+void Form1BehaviourTest::displayCycle()
+{
+    QFETCH(QStringList, steps);
+    QFETCH(QStringList, markers);
+    QFETCH(QString, name);
+    QFETCH(QString, baseFret);
+
+    runSteps(steps);
+    const Board board = boardOf(*m_form);
+    QCOMPARE(board.markers, markers);
+    QCOMPARE(board.name, name);
+    QCOMPARE(board.baseFret, baseFret);
+
+    // The texts keep the size of what they say.
+    for (const char* label : {"Label7", "Label8"}) {
+        auto* text = m_form->findChild<QLabel*>(QLatin1String(label));
+        QCOMPARE(text->size(), text->sizeHint());
+    }
+}
+
+void Form1BehaviourTest::arrowKeys_data()
+{
+    QTest::addColumn<QString>("listName");
+    QTest::addColumn<QList<int>>("keys");
+    QTest::addColumn<int>("selectedRow");
+    QTest::addColumn<QString>("name");
+
+    // Starting from "C" clicked in List1, or from List1 at "C" and List2 clicked at "m".
+    QTest::newRow("down from C") << "List1" << QList<int>{Qt::Key_Down} << 1 << "C#";
+    QTest::newRow("down twice, up once") << "List1" << QList<int>{Qt::Key_Down, Qt::Key_Down, Qt::Key_Up} << 1
+                                         << "C#";
+    QTest::newRow("up at the top stays") << "List1" << QList<int>{Qt::Key_Up} << 0 << "C";
+    QTest::newRow("end of List1") << "List1" << QList<int>{Qt::Key_End} << 11 << "B";
+    QTest::newRow("down in List2 to sus2") << "List2" << QList<int>{Qt::Key_Down} << 2 << "Csus2";
+    QTest::newRow("up in List2 to the blank") << "List2" << QList<int>{Qt::Key_Up} << 0 << "C";
+}
+
+void Form1BehaviourTest::arrowKeys()
+{
+    QFETCH(QString, listName);
+    QFETCH(QList<int>, keys);
+    QFETCH(int, selectedRow);
+    QFETCH(QString, name);
+
+    runSteps(listName == QLatin1String("List1") ? QStringList{"List1:0"} : QStringList{"List1:0", "List2:1"});
+    QListWidget* target = list(listName);
+    QCOMPARE(QApplication::focusWidget(), target);
+    for (int key : keys)
+        QTest::keyClick(target, Qt::Key(key));
+    QCOMPARE(target->selectedItems().size(), 1);
+    QCOMPARE(target->row(target->selectedItems().first()), selectedRow);
+
+    runSteps({"display"});
+    QCOMPARE(boardOf(*m_form).name, name);
+}
+
+void Form1BehaviourTest::tabIntoListStoresNothing()
+{
+    // Picture1, Command1, then List1: Qt makes its first row current.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QListWidget* list1 = list(QStringLiteral("List1"));
+    QCOMPARE(QApplication::focusWidget(), list1);
+    QVERIFY(list1->selectedItems().isEmpty());
+
+    // Had "C" been stored, this would display C.
+    runSteps({"display"});
+    QCOMPARE(boardOf(*m_form).name, QStringLiteral("unknown"));
+}
+
+void Form1BehaviourTest::pickCannotBeTakenBack_data()
+{
+    QTest::addColumn<bool>("byKey");
+
+    QTest::newRow("Ctrl+click on the selected row") << false;
+    QTest::newRow("Ctrl+Space on the selected row") << true;
+}
+
+void Form1BehaviourTest::pickCannotBeTakenBack()
+{
+    QFETCH(bool, byKey);
+
+    runSteps({"List1:0"});
+    QListWidget* list1 = list(QStringLiteral("List1"));
+    if (byKey)
+        QTest::keyClick(list1, Qt::Key_Space, Qt::ControlModifier);
+    else
+        QTest::mouseClick(list1->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                          list1->visualItemRect(list1->item(0)).center());
+    QCOMPARE(list1->selectedItems().size(), 1);
+
+    runSteps({"display"});
+    QCOMPARE(boardOf(*m_form).name, QStringLiteral("C"));
+}
+
+void Form1BehaviourTest::contents_data()
+{
+    QTest::addColumn<bool>("fileThere");
+    QTest::addColumn<bool>("openerSucceeds");
+    QTest::addColumn<bool>("opened");
+
+    QTest::newRow("help file present") << true << true << true;
+    QTest::newRow("help file missing") << false << true << false;
+    QTest::newRow("nothing opens it") << true << false << true;
+}
+
+void Form1BehaviourTest::contents()
+{
+    QFETCH(bool, fileThere);
+    QFETCH(bool, openerSucceeds);
+    QFETCH(bool, opened);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString oldDir = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(dir.path()));
+    const auto restore = qScopeGuard([&] { QDir::setCurrent(oldDir); });
+    if (fileThere) {
+        QFile file(dir.filePath(QStringLiteral("help.hlp")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+
+    auto* dialog = m_form->findChild<CommonDialog*>(QStringLiteral("dlgCommonDialog"));
+    QVERIFY(dialog);
+    QList<QUrl> requests;
+    dialog->setOpener([&](const QUrl& url) {
+        requests << url;
+        return openerSucceeds;
+    });
+
+    runSteps({"List1:0", "display"});
+    m_form->findChild<QAction*>(QStringLiteral("index"))->trigger();
+
+    QCOMPARE(dialog->helpFile(), QStringLiteral("help.hlp"));
+    QCOMPARE(dialog->helpCommand(), qint16(3));
+    if (opened)
+        QCOMPARE(requests, QList<QUrl>{QUrl::fromLocalFile(QDir(dir.path()).absoluteFilePath("help.hlp"))});
+    else
+        QVERIFY(requests.isEmpty());
+
+    auto* message = m_form->findChild<QMessageBox*>(QStringLiteral("helpMessage"));
+    if (fileThere && openerSucceeds) {
+        QVERIFY(!message);
+    } else {
+        QVERIFY(message);
+        QTRY_VERIFY(message->isVisible());
+        QVERIFY(!message->isModal());
+        QVERIFY(message->text().contains(QStringLiteral("help.hlp")));
+        message->close();
+    }
+
+    // The window goes on as before.
+    QVERIFY(m_form->isVisible());
+    QCOMPARE(boardOf(*m_form).name, QStringLiteral("C"));
+    runSteps({"List2:1", "display"});
+    QCOMPARE(boardOf(*m_form).name, QStringLiteral("Cm"));
+}
+
+void Form1BehaviourTest::exitEndsTheEventLoop()
+{
+    // Exit leaves the running event loop straight away, as main's exec().
+    QEventLoop loop;
+    QTimer::singleShot(0, m_form->findChild<QAction*>(QStringLiteral("exit")), &QAction::trigger);
+    QTimer::singleShot(5000, &loop, [&loop] { loop.exit(1); }); // a safety net, not a measurement
+    QCOMPARE(loop.exec(), 0);
+}
+
+QTEST_MAIN(Form1BehaviourTest)
+#include "form1_behaviour_test.moc"

@@ -1,0 +1,421 @@
+// The main window held against its design: places, sizes, texts, items,
+// stacking, tab order, menus and the state it opens in. The expected pixel
+// numbers are written out here rather than taken from the window's design
+// table, so that a wrong number in the table shows up.
+
+#include "ui/form1.h"
+
+#include <QAction>
+#include <QFontInfo>
+#include <QFrame>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTest>
+
+using fretmap::Form1;
+
+namespace {
+
+// The markers of one string, by element index.
+QLabel* marker(const QWidget& form, int string, int index)
+{
+    const auto labels = form.findChildren<QLabel*>(QStringLiteral("Label%1").arg(string));
+    for (QLabel* label : labels)
+        if (label->property("index").toInt() == index)
+            return label;
+    return nullptr;
+}
+
+} // namespace
+
+class Form1LayoutTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void window();
+    void controlGeometry_data();
+    void controlGeometry();
+    void listItems_data();
+    void listItems();
+    void stacking_data();
+    void stacking();
+    void picture();
+    void boardLines_data();
+    void boardLines();
+    void markers_data();
+    void markers();
+    void boardTexts_data();
+    void boardTexts();
+    void tabOrder();
+    void menus_data();
+    void menus();
+    void resizeMovesNothing_data();
+    void resizeMovesNothing();
+
+private:
+    QWidget* control(const char* name) const
+    {
+        auto* widget = m_form->findChild<QWidget*>(QLatin1String(name));
+        if (!widget)
+            qFatal("no control %s", name);
+        return widget;
+    }
+
+    std::unique_ptr<Form1> m_form;
+};
+
+void Form1LayoutTest::init()
+{
+    m_form = std::make_unique<Form1>();
+    m_form->show();
+    QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+}
+
+void Form1LayoutTest::cleanup()
+{
+    m_form.reset();
+}
+
+void Form1LayoutTest::window()
+{
+    QCOMPARE(m_form->windowTitle(), QStringLiteral("Fretmap"));
+    QCOMPARE(m_form->centralWidget()->size(), QSize(467, 235));
+    QCOMPARE(m_form->centralWidget()->geometry().top(), m_form->menuBar()->geometry().bottom() + 1);
+
+    const QIcon icon = m_form->windowIcon();
+    QVERIFY(!icon.isNull());
+    const QImage image = icon.pixmap(32, 32).toImage();
+    QCOMPARE(image.size(), QSize(32, 32));
+    QVERIFY(image.convertToFormat(QImage::Format_Indexed8).colorCount() <= 256);
+
+    // Opens with the focus on the board, the first control in the tab order.
+    QCOMPARE(QApplication::focusWidget(), control("Picture1"));
+}
+
+void Form1LayoutTest::controlGeometry_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("container");
+    QTest::addColumn<QRect>("geometry");
+
+    // Twips over 15, inside the container.
+    QTest::newRow("Picture1") << "Picture1" << "client" << QRect(208, 16, 249, 201);
+    QTest::newRow("Command1") << "Command1" << "client" << QRect(64, 192, 81, 25);
+    QTest::newRow("Frame3") << "Frame3" << "client" << QRect(8, 8, 49, 177);
+    QTest::newRow("Frame4") << "Frame4" << "client" << QRect(56, 8, 49, 177);
+    QTest::newRow("Frame5") << "Frame5" << "client" << QRect(104, 8, 89, 177);
+    QTest::newRow("List1") << "List1" << "Frame3" << QRect(8, 16, 33, 148);
+    QTest::newRow("List2") << "List2" << "Frame4" << QRect(8, 16, 33, 76);
+    QTest::newRow("List4") << "List4" << "Frame5" << QRect(8, 16, 33, 28);
+    QTest::newRow("List3") << "List3" << "client" << QRect(64, 120, 33, 40);
+    QTest::newRow("List5") << "List5" << "client" << QRect(152, 24, 33, 28);
+    QTest::newRow("List6") << "List6" << "client" << QRect(112, 64, 33, 52);
+    QTest::newRow("List7") << "List7" << "client" << QRect(112, 128, 33, 52);
+    QTest::newRow("List8") << "List8" << "client" << QRect(152, 64, 33, 52);
+    QTest::newRow("List9") << "List9" << "client" << QRect(152, 128, 33, 40);
+}
+
+void Form1LayoutTest::controlGeometry()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, container);
+    QFETCH(QRect, geometry);
+
+    QWidget* widget = control(name.toLatin1().constData());
+    QCOMPARE(widget->parentWidget()->objectName(), container);
+    QCOMPARE(widget->geometry(), geometry);
+    QVERIFY(widget->isVisible());
+}
+
+void Form1LayoutTest::listItems_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QStringList>("items");
+
+    QTest::newRow("List1") << "List1"
+                           << QStringList{"C", "C#", "D", "Eb", "E", "F", "F#", "G", "G#", "A", "Bb", "B"};
+    QTest::newRow("List2") << "List2" << QStringList{"\t", "m", "sus2", "sus4", "dim", "aug"};
+    QTest::newRow("List3") << "List3" << QStringList{"\t", "M", "add"};
+    QTest::newRow("List4") << "List4" << QStringList{" ", "6"};
+    QTest::newRow("List5") << "List5" << QStringList{" ", "7"};
+    QTest::newRow("List6") << "List6" << QStringList{" ", "5", "+5", "-5"};
+    QTest::newRow("List7") << "List7" << QStringList{" ", "9", "+9", "-9"};
+    QTest::newRow("List8") << "List8" << QStringList{" ", "11", "+11", "-11"};
+    QTest::newRow("List9") << "List9" << QStringList{" ", "13", "-13"};
+}
+
+void Form1LayoutTest::listItems()
+{
+    QFETCH(QString, name);
+    QFETCH(QStringList, items);
+
+    auto* list = qobject_cast<QListWidget*>(control(name.toLatin1().constData()));
+    QVERIFY(list);
+    QStringList texts;
+    for (int row = 0; row < list->count(); ++row)
+        texts << list->item(row)->text();
+    QCOMPARE(texts, items);
+
+    QCOMPARE(list->selectionMode(), QAbstractItemView::SingleSelection);
+    QVERIFY(list->selectedItems().isEmpty());
+    QCOMPARE(list->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+    QCOMPARE(list->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+    QCOMPARE(list->focusPolicy(), Qt::StrongFocus);
+
+    // Every row 12 pixels high and in view: nothing to scroll to.
+    QCOMPARE(list->verticalScrollBar()->maximum(), 0);
+    for (int row = 0; row < list->count(); ++row) {
+        const QRect rect = list->visualItemRect(list->item(row));
+        QCOMPARE(rect.height(), 12);
+        QVERIFY2(list->viewport()->rect().contains(rect), qPrintable(list->item(row)->text()));
+    }
+}
+
+void Form1LayoutTest::stacking_data()
+{
+    QTest::addColumn<QString>("upper");
+    QTest::addColumn<QString>("lower");
+
+    // The design's stacking from top to bottom, pair by pair.
+    const QStringList order{"List3", "List5", "List9", "List8", "List6", "List7",
+                            "Frame5", "Frame4", "Frame3", "Command1", "Picture1"};
+    for (qsizetype i = 0; i + 1 < order.size(); ++i)
+        QTest::addRow("%s over %s", qPrintable(order[i]), qPrintable(order[i + 1])) << order[i] << order[i + 1];
+}
+
+void Form1LayoutTest::stacking()
+{
+    QFETCH(QString, upper);
+    QFETCH(QString, lower);
+
+    // Siblings are drawn in the order of their parent's children list.
+    const QObjectList siblings = m_form->centralWidget()->children();
+    const qsizetype upperIndex = siblings.indexOf(control(upper.toLatin1().constData()));
+    const qsizetype lowerIndex = siblings.indexOf(control(lower.toLatin1().constData()));
+    QVERIFY(upperIndex >= 0);
+    QVERIFY(lowerIndex >= 0);
+    QVERIFY(upperIndex > lowerIndex);
+
+    // Where a list lies over a frame, the list is what the mouse finds.
+    QWidget* upperWidget = control(upper.toLatin1().constData());
+    if (qobject_cast<QListWidget*>(upperWidget)) {
+        QWidget* hit = m_form->centralWidget()->childAt(upperWidget->geometry().center());
+        QVERIFY(hit == upperWidget || upperWidget->isAncestorOf(hit));
+    }
+}
+
+void Form1LayoutTest::picture()
+{
+    auto* picture = qobject_cast<QFrame*>(control("Picture1"));
+    QVERIFY(picture);
+    QCOMPARE(picture->frameShadow(), QFrame::Sunken);
+    QVERIFY(picture->frameShape() == QFrame::Panel || picture->frameShape() == QFrame::StyledPanel);
+    QVERIFY(picture->autoFillBackground());
+    QCOMPARE(picture->palette().color(picture->backgroundRole()), QColor(Qt::white));
+    QCOMPARE(picture->focusPolicy(), Qt::StrongFocus);
+
+    // Only markers and texts live on the board, and none takes the focus.
+    for (QWidget* child : picture->findChildren<QWidget*>())
+        QCOMPARE(child->focusPolicy(), Qt::NoFocus);
+    for (const char* frame : {"Frame3", "Frame4", "Frame5"})
+        QCOMPARE(control(frame)->focusPolicy(), Qt::NoFocus);
+}
+
+void Form1LayoutTest::boardLines_data()
+{
+    QTest::addColumn<QPoint>("onLine");
+    QTest::addColumn<QPoint>("offLine");
+
+    // Inside the board's client area: strings at y = 24 n from x = 40 to 224,
+    // nut and frets at x = 40, 80, 120, 160, 200 from y = 24 to 144.
+    for (int n = 1; n <= 6; ++n) {
+        QTest::addRow("string %d, past the last fret", n) << QPoint(212, 24 * n) << QPoint(212, 24 * n + 6);
+        QTest::addRow("string %d, its right end", n) << QPoint(224, 24 * n) << QPoint(228, 24 * n);
+    }
+    const int frets[] = {40, 80, 120, 160, 200};
+    for (int i = 0; i < 5; ++i) {
+        QTest::addRow("fret line %d", i) << QPoint(frets[i], 36) << QPoint(frets[i] + 6, 36);
+        QTest::addRow("fret line %d, its foot", i) << QPoint(frets[i], 144) << QPoint(frets[i], 150);
+    }
+    QTest::newRow("nothing left of the nut") << QPoint(40, 60) << QPoint(30, 24);
+}
+
+void Form1LayoutTest::boardLines()
+{
+    QFETCH(QPoint, onLine);
+    QFETCH(QPoint, offLine);
+
+    auto* picture = qobject_cast<QFrame*>(control("Picture1"));
+    const QImage image = picture->grab().toImage();
+    const QPoint client = picture->contentsRect().topLeft();
+    const QColor ink = picture->palette().color(QPalette::WindowText);
+    QCOMPARE(image.pixelColor(onLine + client), ink);
+    QCOMPARE(image.pixelColor(offLine + client), QColor(Qt::white));
+}
+
+void Form1LayoutTest::markers_data()
+{
+    QTest::addColumn<int>("string");
+    QTest::addColumn<int>("index");
+    QTest::addColumn<QRect>("geometry"); // inside the board's client area
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<qreal>("pointSize");
+
+    for (int n = 1; n <= 6; ++n) {
+        const int y = 24 * n;
+        QTest::addRow("Label%d(0)", n) << n << 0 << QRect(16, y - 8, 5, 16) << QString() << 12.0;
+        for (int cell = 1; cell <= 4; ++cell)
+            QTest::addRow("Label%d(%d)", n, cell)
+                << n << cell << QRect(48 + 40 * (cell - 1), y - 16, 29, 29) << QStringLiteral("\u25CF") << 21.75;
+        QTest::addRow("Label%d(6)", n) << n << 6 << QRect(16, y - 8, 16, 16) << QStringLiteral("\u00D7") << 12.0;
+    }
+}
+
+void Form1LayoutTest::markers()
+{
+    QFETCH(int, string);
+    QFETCH(int, index);
+    QFETCH(QRect, geometry);
+    QFETCH(QString, text);
+    QFETCH(qreal, pointSize);
+
+    auto* picture = qobject_cast<QFrame*>(control("Picture1"));
+    QLabel* label = marker(*m_form, string, index);
+    QVERIFY(label);
+    QCOMPARE(label->parentWidget(), picture);
+    QCOMPARE(label->geometry(), geometry.translated(picture->contentsRect().topLeft()));
+    QCOMPARE(label->text(), text);
+    QCOMPARE(label->font().pointSizeF(), pointSize);
+    QVERIFY(!label->font().bold());
+    QVERIFY(QFontMetrics(label->font()).inFont(text.isEmpty() ? QChar(' ') : text.at(0)));
+    QVERIFY(!label->autoFillBackground());
+    QVERIFY(label->isHidden());
+
+    // Six elements, 0 to 4 and 6: there is no element 5.
+    QCOMPARE(m_form->findChildren<QLabel*>(QStringLiteral("Label%1").arg(string)).size(), 6);
+    QVERIFY(!marker(*m_form, string, 5));
+}
+
+void Form1LayoutTest::boardTexts_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QPoint>("position"); // inside the board's client area
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<qreal>("pointSize");
+    QTest::addColumn<bool>("centred");
+
+    QTest::newRow("Label7, base fret") << "Label7" << QPoint(56, 152) << "1" << 12.0 << false;
+    QTest::newRow("Label8, chord name") << "Label8" << QPoint(120, 168) << "" << 15.75 << true;
+}
+
+void Form1LayoutTest::boardTexts()
+{
+    QFETCH(QString, name);
+    QFETCH(QPoint, position);
+    QFETCH(QString, text);
+    QFETCH(qreal, pointSize);
+    QFETCH(bool, centred);
+
+    auto* picture = qobject_cast<QFrame*>(control("Picture1"));
+    auto* label = qobject_cast<QLabel*>(control(name.toLatin1().constData()));
+    QVERIFY(label);
+    QCOMPARE(label->parentWidget(), picture);
+    QCOMPARE(label->pos(), position + picture->contentsRect().topLeft());
+    QCOMPARE(label->text(), text);
+    QCOMPARE(label->font().pointSizeF(), pointSize);
+    QCOMPARE(label->alignment().testFlag(Qt::AlignHCenter), centred);
+    QCOMPARE(label->size(), label->sizeHint());
+    QVERIFY(label->isVisible());
+    QVERIFY(!label->autoFillBackground());
+}
+
+void Form1LayoutTest::tabOrder()
+{
+    const QStringList expected{"Command1", "List1", "List2", "List4", "List7", "List6",
+                               "List8", "List9", "List5", "List3", "Picture1", "Command1"};
+    QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("Picture1"));
+    QStringList visited;
+    for (qsizetype i = 0; i < expected.size(); ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        visited << QApplication::focusWidget()->objectName();
+    }
+    QCOMPARE(visited, expected);
+}
+
+void Form1LayoutTest::menus_data()
+{
+    QTest::addColumn<QString>("menuName");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QStringList>("itemNames");
+    QTest::addColumn<QStringList>("itemCaptions"); // empty for a separator
+
+    QTest::newRow("file") << "file" << "File(&F)" << QStringList{"exit"} << QStringList{"Exit(&E)"};
+    QTest::newRow("help") << "help" << "Help(&H)" << QStringList{"index", "bar2", "about"}
+                          << QStringList{"Contents(&C)", "", "About(&A)"};
+}
+
+void Form1LayoutTest::menus()
+{
+    QFETCH(QString, menuName);
+    QFETCH(QString, caption);
+    QFETCH(QStringList, itemNames);
+    QFETCH(QStringList, itemCaptions);
+
+    QStringList bar;
+    for (QAction* action : m_form->menuBar()->actions())
+        bar << action->objectName();
+    QCOMPARE(bar, (QStringList{"file", "help"}));
+
+    QAction* menuAction = m_form->findChild<QAction*>(menuName);
+    QVERIFY(menuAction);
+    QVERIFY(m_form->menuBar()->actions().contains(menuAction));
+    QCOMPARE(menuAction->text(), caption);
+    QVERIFY(menuAction->menu());
+
+    const QList<QAction*> items = menuAction->menu()->actions();
+    QCOMPARE(items.size(), itemNames.size());
+    for (qsizetype i = 0; i < items.size(); ++i) {
+        QAction* item = items[i];
+        QCOMPARE(item->objectName(), itemNames[i]);
+        QCOMPARE(item->isSeparator(), itemCaptions[i].isEmpty());
+        if (!item->isSeparator())
+            QCOMPARE(item->text(), itemCaptions[i]);
+        QVERIFY(item->shortcut().isEmpty());
+        QVERIFY(!item->isCheckable());
+        QVERIFY(item->isEnabled());
+    }
+}
+
+void Form1LayoutTest::resizeMovesNothing_data()
+{
+    QTest::addColumn<QSize>("size");
+
+    QTest::newRow("larger") << QSize(900, 700);
+    QTest::newRow("smaller") << QSize(200, 120);
+    QTest::newRow("wider only") << QSize(800, 254);
+}
+
+void Form1LayoutTest::resizeMovesNothing()
+{
+    QFETCH(QSize, size);
+
+    QHash<QWidget*, QRect> before;
+    for (QWidget* widget : m_form->centralWidget()->findChildren<QWidget*>())
+        before.insert(widget, widget->geometry());
+
+    m_form->resize(size);
+    QTRY_COMPARE(m_form->size(), size);
+
+    for (auto it = before.cbegin(); it != before.cend(); ++it)
+        QCOMPARE(it.key()->geometry(), it.value());
+}
+
+QTEST_MAIN(Form1LayoutTest)
+#include "form1_layout_test.moc"

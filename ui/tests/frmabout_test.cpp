@@ -1,0 +1,517 @@
+#include "ui/frmabout.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDialog>
+#include <QFontInfo>
+#include <QLabel>
+#include <QMainWindow>
+#include <QMenuBar>
+#include <QPointer>
+#include <QPushButton>
+#include <QSet>
+#include <QSignalSpy>
+#include <QTest>
+#include <QWindow>
+
+#include <functional>
+#include <memory>
+
+using fretmap::frmAbout;
+
+namespace {
+
+// What the program's main window offers the about window: a menu with the
+// actions "about" and "exit", and its own close button. It keeps its
+// frmAbout, as the real main window does.
+class StandInMainWindow : public QMainWindow {
+public:
+    StandInMainWindow()
+    {
+        QMenu* help = menuBar()->addMenu(QStringLiteral("Help"));
+        QAction* about = help->addAction(QStringLiteral("About"));
+        about->setObjectName(QStringLiteral("about"));
+        QAction* exit = help->addAction(QStringLiteral("Exit"));
+        exit->setObjectName(QStringLiteral("exit"));
+        connect(about, &QAction::triggered, this, [this] { m_about.show(); });
+        connect(exit, &QAction::triggered, qApp, [] { QCoreApplication::exit(0); });
+    }
+
+private:
+    frmAbout m_about;
+};
+
+QDialog* openAboutWindow()
+{
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (widget->objectName() == QLatin1String("frmAbout") && widget->isVisible())
+            return qobject_cast<QDialog*>(widget);
+    }
+    return nullptr;
+}
+
+int aboutWindowCount()
+{
+    int count = 0;
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        count += widget->objectName() == QLatin1String("frmAbout");
+    return count;
+}
+
+// Lets the windows that have closed finish deleting themselves.
+void flushDeletes()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+// Plays one user action. The key goes where the keyboard sends it: to the
+// focused control of the about window.
+void play(const QString& step, QWidget* mainWindow)
+{
+    QDialog* about = openAboutWindow();
+    if (step == QLatin1String("about") || step == QLatin1String("exit")) {
+        mainWindow->findChild<QAction*>(step)->trigger();
+    } else if (step == QLatin1String("closeMain")) {
+        mainWindow->windowHandle()->close(); // the title bar's close button
+    } else if (step == QLatin1String("ok")) {
+        QTest::mouseClick(about->findChild<QPushButton*>(QStringLiteral("cmdOK")), Qt::LeftButton);
+    } else if (step == QLatin1String("close")) {
+        about->windowHandle()->close();
+    } else {
+        const Qt::Key key = step == QLatin1String("enter") ? Qt::Key_Return
+                          : step == QLatin1String("esc")   ? Qt::Key_Escape
+                                                           : Qt::Key_Tab;
+        QVERIFY(about);
+        QTest::keyClick(about->focusWidget(), key);
+    }
+}
+
+// Notes the quit that the application posts to itself when its last window
+// has closed.
+class QuitWatcher : public QObject {
+public:
+    QuitWatcher() { qApp->installEventFilter(this); }
+    bool seen = false;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == qApp && event->type() == QEvent::Quit)
+            seen = true;
+        return false;
+    }
+};
+
+// Plays the steps inside the application's event loop, one event each, as a
+// user would, and says whether the program ended: by a quit, or by leaving
+// the event loop before the marker event queued behind the steps ran.
+bool playEndsProgram(const QStringList& steps, QWidget* mainWindow)
+{
+    constexpr int kStillRunning = 77;
+    QuitWatcher quit;
+    for (const QString& step : steps)
+        QMetaObject::invokeMethod(qApp, [=] { play(step, mainWindow); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(qApp, [] {
+        QMetaObject::invokeMethod(qApp, [] { QCoreApplication::exit(kStillRunning); }, Qt::QueuedConnection);
+    }, Qt::QueuedConnection);
+    const int result = QCoreApplication::exec();
+    // Whatever the end left queued must not end the next run.
+    QCoreApplication::removePostedEvents(qApp, QEvent::MetaCall);
+    QCoreApplication::removePostedEvents(qApp, QEvent::Quit);
+    flushDeletes();
+    return quit.seen || result != kStillRunning;
+}
+
+// Everything a user sees of the window, control by control.
+QStringList describe(QDialog* window)
+{
+    QStringList lines{window->windowTitle(), QVariant(window->geometry()).toString()};
+    for (QWidget* child : window->findChildren<QWidget*>()) {
+        QString text;
+        if (auto* label = qobject_cast<QLabel*>(child))
+            text = label->text() + QString::number(label->pixmap().cacheKey() != 0);
+        else if (auto* button = qobject_cast<QPushButton*>(child))
+            text = button->text();
+        const QRect r = child->geometry();
+        lines << QStringLiteral("%1 %2,%3 %4x%5 %6 %7")
+                     .arg(child->objectName())
+                     .arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height())
+                     .arg(text, child->font().toString());
+    }
+    return lines;
+}
+
+} // namespace
+
+class FrmAboutTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void window();
+    void controls_data();
+    void controls();
+    void textsFitTheirBoxes_data();
+    void textsFitTheirBoxes();
+    void title();
+    void picture();
+    void icons();
+    void rule_data();
+    void rule();
+    void tabOrder();
+
+    void unloading_data();
+    void unloading();
+    void reloadShowsTheSameWindow();
+
+    void lifecycle_data();
+    void lifecycle();
+
+private:
+    std::unique_ptr<frmAbout> m_about;
+    QPointer<QDialog> m_window;
+};
+
+void FrmAboutTest::init()
+{
+    m_about = std::make_unique<frmAbout>();
+    m_about->show();
+    m_window = m_about->window();
+    QVERIFY(m_window);
+}
+
+void FrmAboutTest::cleanup()
+{
+    m_about.reset();
+    flushDeletes();
+    QCOMPARE(aboutWindowCount(), 0);
+}
+
+void FrmAboutTest::window()
+{
+    QCOMPARE(m_window->objectName(), QStringLiteral("frmAbout"));
+    QCOMPARE(m_window->windowTitle(), QStringLiteral("About "));
+    QVERIFY(m_window->isVisible());
+
+    // The client area, fixed, at its place on the screen.
+    QCOMPARE(m_window->geometry(), QRect(156, 129, 382, 225));
+    QCOMPARE(m_window->mapToGlobal(QPoint(0, 0)), QPoint(156, 129));
+    QCOMPARE(m_window->minimumSize(), QSize(382, 225));
+    QCOMPARE(m_window->maximumSize(), QSize(382, 225));
+
+    // A dialog frame: close button, no minimize, maximize or help button.
+    const Qt::WindowFlags flags = m_window->windowFlags();
+    QCOMPARE(flags & Qt::WindowType_Mask, Qt::Dialog);
+    QVERIFY(flags & Qt::CustomizeWindowHint);
+    QVERIFY(flags & Qt::WindowTitleHint);
+    QVERIFY(flags & Qt::WindowCloseButtonHint);
+    QVERIFY(!(flags & Qt::WindowMinimizeButtonHint));
+    QVERIFY(!(flags & Qt::WindowMaximizeButtonHint));
+    QVERIFY(!(flags & Qt::WindowContextHelpButtonHint));
+
+    // Modeless, with no owner, and it counts as one of the program's windows.
+    QCOMPARE(m_window->windowModality(), Qt::NonModal);
+    QVERIFY(!m_window->parentWidget());
+    QVERIFY(!m_window->windowHandle()->transientParent());
+    QVERIFY(m_window->testAttribute(Qt::WA_QuitOnClose));
+}
+
+void FrmAboutTest::controls_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QRect>("geometry");
+    QTest::addColumn<QString>("text");
+
+    QTest::newRow("cmdOK") << "cmdOK" << QRect(283, 175, 92, 23) << "OK";
+    QTest::newRow("picIcon") << "picIcon" << QRect(160, 8, 36, 36) << "";
+    QTest::newRow("lblDisclaimer") << "lblDisclaimer" << QRect(17, 175, 258, 39)
+                                   << "Caution:... It is free software . Please use at your own risk.";
+    QTest::newRow("lblTitle") << "lblTitle" << QRect(48, 64, 259, 32) << "Fretmap";
+    QTest::newRow("lblVersion") << "lblVersion" << QRect(144, 104, 67, 12) << "Version 1.0.0";
+    QTest::newRow("lblDescription") << "lblDescription" << QRect(120, 120, 111, 12) << "Guitar chord chart";
+    QTest::newRow("lblYear") << "lblYear" << QRect(160, 136, 39, 12) << QString::fromUtf8("\u00A9 2026");
+}
+
+void FrmAboutTest::controls()
+{
+    QFETCH(QString, name);
+    QFETCH(QRect, geometry);
+    QFETCH(QString, text);
+
+    const auto found = m_window->findChildren<QWidget*>(name);
+    QCOMPARE(found.size(), 1);
+    QWidget* control = found.first();
+    QCOMPARE(control->parentWidget(), m_window.data());
+    QCOMPARE(control->geometry(), geometry);
+    QVERIFY(control->isVisible());
+    if (auto* button = qobject_cast<QPushButton*>(control))
+        QCOMPARE(button->text(), text);
+    else
+        QCOMPARE(qobject_cast<QLabel*>(control)->text(), text);
+}
+
+void FrmAboutTest::textsFitTheirBoxes_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("wrapped");
+    QTest::addColumn<Qt::Alignment>("alignment");
+
+    const Qt::Alignment centred = Qt::AlignHCenter | Qt::AlignTop;
+    QTest::newRow("lblDisclaimer") << "lblDisclaimer" << true << (Qt::AlignLeft | Qt::AlignTop);
+    QTest::newRow("lblTitle") << "lblTitle" << false << centred;
+    QTest::newRow("lblVersion") << "lblVersion" << false << centred;
+    QTest::newRow("lblDescription") << "lblDescription" << false << centred;
+    QTest::newRow("lblYear") << "lblYear" << false << centred;
+}
+
+void FrmAboutTest::textsFitTheirBoxes()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, wrapped);
+    QFETCH(Qt::Alignment, alignment);
+
+    auto* label = m_window->findChild<QLabel*>(name);
+    QVERIFY(label);
+    QCOMPARE(label->wordWrap(), wrapped);
+    QCOMPARE(label->alignment(), alignment);
+    QCOMPARE(label->palette().color(QPalette::WindowText), QColor(Qt::black));
+
+    // Nothing is cut off: the text lies inside the box, on one line unless
+    // the label wraps.
+    const QRect box = label->contentsRect();
+    if (wrapped) {
+        const QRect needed = label->fontMetrics().boundingRect(
+            box, int(alignment) | Qt::TextWordWrap, label->text());
+        QVERIFY2(box.contains(needed),
+                 qPrintable(QStringLiteral("needs %1x%2").arg(needed.width()).arg(needed.height())));
+        QVERIFY(needed.height() > label->fontMetrics().lineSpacing()); // it does wrap
+    }
+    if (!wrapped) {
+        QVERIFY(label->fontMetrics().horizontalAdvance(label->text()) <= box.width());
+        QVERIFY(label->fontMetrics().height() <= box.height());
+    }
+}
+
+void FrmAboutTest::title()
+{
+    auto* title = m_window->findChild<QLabel*>(QStringLiteral("lblTitle"));
+    QCOMPARE(title->font().family(), QStringLiteral("Times New Roman"));
+    QCOMPARE(title->font().pointSizeF(), 20.25);
+    QCOMPARE(title->font().weight(), QFont::Bold);
+
+    // The name must reach a real serif face, not a sans fallback.
+    const QString face = QFontInfo(title->font()).family();
+    QVERIFY2(face == QLatin1String("Times New Roman") || face == QLatin1String("Liberation Serif"),
+             qPrintable(face));
+    QVERIFY(QFontInfo(title->font()).bold());
+
+    // The other controls have no font of their own: they use the window's.
+    for (const char* name : {"cmdOK", "lblDisclaimer", "lblVersion", "lblDescription", "lblYear"}) {
+        QWidget* control = m_window->findChild<QWidget*>(QLatin1String(name));
+        QCOMPARE(control->font(), m_window->font());
+    }
+}
+
+void FrmAboutTest::picture()
+{
+    auto* picIcon = m_window->findChild<QLabel*>(QStringLiteral("picIcon"));
+    QCOMPARE(picIcon->frameShadow(), QFrame::Sunken);
+    QCOMPARE(picIcon->pixmap().size(), QSize(32, 32));
+    // The box is its picture plus the sunken edge.
+    QCOMPARE(picIcon->contentsRect(), QRect(2, 2, 32, 32));
+}
+
+void FrmAboutTest::icons()
+{
+    const QImage icon = m_window->windowIcon().pixmap(32, 32).toImage();
+    const QImage picture = m_window->findChild<QLabel*>(QStringLiteral("picIcon"))->pixmap().toImage();
+    const QImage mainIcon(QStringLiteral(":/icons/fretmap.xpm"));
+
+    for (const QImage& image : {icon, picture}) {
+        QCOMPARE(image.size(), QSize(32, 32));
+        QSet<QRgb> colours;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x)
+                colours.insert(image.pixel(x, y));
+        }
+        QVERIFY(colours.size() > 2);
+        QVERIFY(colours.size() <= 256);
+    }
+    const QImage::Format format = QImage::Format_ARGB32;
+    QVERIFY(icon.convertToFormat(format) != picture.convertToFormat(format));
+    if (!mainIcon.isNull()) {
+        QVERIFY(icon.convertToFormat(format) != mainIcon.convertToFormat(format));
+        QVERIFY(picture.convertToFormat(format) != mainIcon.convertToFormat(format));
+    }
+}
+
+void FrmAboutTest::rule_data()
+{
+    // Rows of pixels across the rule, on the window as drawn.
+    QTest::addColumn<int>("y");
+    QTest::addColumn<int>("left");
+    QTest::addColumn<int>("right"); // the last pixel of the line
+    QTest::addColumn<QColor>("colour");
+
+    QTest::newRow("grey line") << 163 << 6 << 376 << QColor(128, 128, 128);
+    QTest::newRow("white line, upper row") << 164 << 7 << 376 << QColor(Qt::white);
+    QTest::newRow("white line, lower row") << 165 << 7 << 376 << QColor(Qt::white);
+}
+
+void FrmAboutTest::rule()
+{
+    QFETCH(int, y);
+    QFETCH(int, left);
+    QFETCH(int, right);
+    QFETCH(QColor, colour);
+
+    const auto lines = m_window->findChildren<QWidget*>(QStringLiteral("Line1"));
+    QCOMPARE(lines.size(), 2);
+
+    const QImage image = m_window->grab().toImage();
+    QCOMPARE(image.size(), QSize(382, 225));
+    const QColor background = image.pixelColor(left - 2, y);
+    QVERIFY(background != colour);
+    QCOMPARE(image.pixelColor(left - 1, y), background);
+    for (int x = left; x <= right; ++x)
+        QCOMPARE(image.pixelColor(x, y), colour);
+    QCOMPARE(image.pixelColor(right + 1, y), background);
+}
+
+void FrmAboutTest::tabOrder()
+{
+    // Only the button and the picture take the focus; the labels never do.
+    auto* ok = m_window->findChild<QWidget*>(QStringLiteral("cmdOK"));
+    auto* picIcon = m_window->findChild<QWidget*>(QStringLiteral("picIcon"));
+    QCOMPARE(m_window->focusWidget(), ok);
+    QTest::keyClick(ok, Qt::Key_Tab);
+    QCOMPARE(m_window->focusWidget(), picIcon);
+    QTest::keyClick(picIcon, Qt::Key_Tab);
+    QCOMPARE(m_window->focusWidget(), ok);
+    QTest::keyClick(ok, Qt::Key_Backtab);
+    QCOMPARE(m_window->focusWidget(), picIcon);
+}
+
+// Each way of closing the window unloads it: the window and its controls are
+// destroyed, the object that keeps it stays and can show it again.
+void FrmAboutTest::unloading_data()
+{
+    QTest::addColumn<QStringList>("steps");
+
+    QTest::newRow("OK clicked") << QStringList{"ok"};
+    QTest::newRow("Enter") << QStringList{"enter"};
+    QTest::newRow("Esc") << QStringList{"esc"};
+    QTest::newRow("title bar close") << QStringList{"close"};
+    QTest::newRow("Enter with the focus on the picture") << QStringList{"tab", "enter"};
+    QTest::newRow("Esc with the focus on the picture") << QStringList{"tab", "esc"};
+}
+
+void FrmAboutTest::unloading()
+{
+    QFETCH(QStringList, steps);
+
+    QPointer<QWidget> ok = m_window->findChild<QWidget*>(QStringLiteral("cmdOK"));
+    QSignalSpy destroyed(m_window.data(), &QObject::destroyed);
+    for (const QString& step : steps)
+        play(step, nullptr);
+    QVERIFY(!m_about->window());
+    flushDeletes();
+    QCOMPARE(destroyed.count(), 1);
+    QVERIFY(!m_window);
+    QVERIFY(!ok);
+    QCOMPARE(aboutWindowCount(), 0);
+
+    m_about->show();
+    QVERIFY(m_about->window());
+    QCOMPARE(aboutWindowCount(), 1);
+}
+
+void FrmAboutTest::reloadShowsTheSameWindow()
+{
+    const QStringList first = describe(m_window);
+    QTest::keyClick(m_window->focusWidget(), Qt::Key_Tab); // the focus moves off OK
+    play(QStringLiteral("ok"), nullptr);
+    flushDeletes();
+    QVERIFY(!m_window);
+
+    m_about->show();
+    QDialog* again = m_about->window();
+    QVERIFY(again);
+    QCOMPARE(describe(again), first);
+    QCOMPARE(again->focusWidget()->objectName(), QStringLiteral("cmdOK"));
+}
+
+// The program's windows after a sequence of user actions. "about" and
+// "exit" are the main window's menu commands, "closeMain" its close button;
+// "ok", "enter", "esc", "tab" and "close" act on the about window.
+void FrmAboutTest::lifecycle_data()
+{
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<bool>("aboutOpen");
+    QTest::addColumn<bool>("mainOpen");
+    QTest::addColumn<bool>("ends");
+    QTest::addColumn<QString>("focus"); // in the about window, when open
+
+    QTest::newRow("about") << QStringList{"about"} << true << true << false << "cmdOK";
+    QTest::newRow("about twice") << QStringList{"about", "about"} << true << true << false << "cmdOK";
+    QTest::newRow("about, tab") << QStringList{"about", "tab"} << true << true << false << "picIcon";
+    QTest::newRow("about, tab, about") << QStringList{"about", "tab", "about"} << true << true << false << "cmdOK";
+    QTest::newRow("about, ok") << QStringList{"about", "ok"} << false << true << false << "";
+    QTest::newRow("about, enter") << QStringList{"about", "enter"} << false << true << false << "";
+    QTest::newRow("about, esc") << QStringList{"about", "esc"} << false << true << false << "";
+    QTest::newRow("about, close") << QStringList{"about", "close"} << false << true << false << "";
+    QTest::newRow("about, ok, about") << QStringList{"about", "ok", "about"} << true << true << false << "cmdOK";
+    QTest::newRow("about, close, about, esc, about")
+        << QStringList{"about", "close", "about", "esc", "about"} << true << true << false << "cmdOK";
+    QTest::newRow("exit") << QStringList{"exit"} << false << false << true << "";
+    QTest::newRow("about, exit") << QStringList{"about", "exit"} << false << false << true << "";
+    QTest::newRow("closeMain") << QStringList{"closeMain"} << false << false << true << "";
+    QTest::newRow("about, closeMain") << QStringList{"about", "closeMain"} << true << false << false << "cmdOK";
+    QTest::newRow("about, closeMain, ok") << QStringList{"about", "closeMain", "ok"} << false << false << true << "";
+    QTest::newRow("about, closeMain, esc") << QStringList{"about", "closeMain", "esc"} << false << false << true << "";
+    QTest::newRow("about, closeMain, close") << QStringList{"about", "closeMain", "close"} << false << false << true << "";
+    QTest::newRow("about, ok, closeMain") << QStringList{"about", "ok", "closeMain"} << false << false << true << "";
+}
+
+void FrmAboutTest::lifecycle()
+{
+    QFETCH(QStringList, steps);
+    QFETCH(bool, aboutOpen);
+    QFETCH(bool, mainOpen);
+    QFETCH(bool, ends);
+    QFETCH(QString, focus);
+
+    m_about.reset(); // this test uses the main window's own
+    flushDeletes();
+
+    auto mainWindow = std::make_unique<StandInMainWindow>();
+    mainWindow->show();
+    QVERIFY(QTest::qWaitForWindowExposed(mainWindow.get()));
+    QSignalSpy lastWindowClosed(qApp, &QGuiApplication::lastWindowClosed);
+
+    QCOMPARE(playEndsProgram(steps, mainWindow.get()), ends);
+    QCOMPARE(lastWindowClosed.isEmpty(), !ends || steps.contains(QStringLiteral("exit")));
+
+    // Exit ends the program without closing anything itself: the windows go
+    // when main() returns and the main window, with its about window, is
+    // destroyed.
+    if (ends)
+        mainWindow.reset();
+    else
+        QCOMPARE(mainWindow->isVisible(), mainOpen);
+
+    QDialog* about = openAboutWindow();
+    QCOMPARE(about != nullptr, aboutOpen);
+    QCOMPARE(aboutWindowCount(), aboutOpen ? 1 : 0);
+    if (about)
+        QCOMPARE(about->focusWidget()->objectName(), focus);
+
+    mainWindow.reset();
+    flushDeletes();
+    QCOMPARE(aboutWindowCount(), 0);
+}
+
+QTEST_MAIN(FrmAboutTest)
+#include "frmabout_test.moc"
