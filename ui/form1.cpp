@@ -3,6 +3,7 @@
 #include "board_picture.h"
 #include "common_dialog.h"
 #include "form1_design.h"
+#include "frmabout.h"
 #include "selector_list.h"
 #include "twips.h"
 
@@ -131,6 +132,9 @@ void Form1::showContents()
 // Opens the About window.
 void Form1::showAbout()
 {
+    if (!m_about)
+        m_about = std::make_unique<frmAbout>();
+    m_about->show();
 }
 
 } // namespace fretmap

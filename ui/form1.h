@@ -5,10 +5,13 @@
 
 #include <QMainWindow>
 
+#include <memory>
+
 namespace fretmap {
 
 class BoardPicture;
 class CommonDialog;
+class frmAbout;
 
 // The main window: the selector lists, the "display" button, the board and
 // the menus. It holds the program's state and only wires user actions to the
@@ -33,6 +36,7 @@ private:
     BoardPicture* m_picture1; // the fretboard; also what the display cycle draws on
     FretboardView m_view;
     CommonDialog* m_dlgCommonDialog; // the help control behind Contents
+    std::unique_ptr<frmAbout> m_about; // made on the first About, kept for the run
 };
 
 } // namespace fretmap
