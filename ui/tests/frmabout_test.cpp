@@ -1,4 +1,5 @@
 #include "ui/frmabout.h"
+#include "ui/form1.h"
 
 #include <QAction>
 #include <QApplication>
@@ -69,8 +70,18 @@ void flushDeletes()
 void play(const QString& step, QWidget* mainWindow)
 {
     QDialog* about = openAboutWindow();
-    if (step == QLatin1String("about") || step == QLatin1String("exit")) {
+    if (step == QLatin1String("about")) {
+        // An open about window only comes to the front: not a second one,
+        // nor a new one in its place.
+        const QPointer<QDialog> before = about;
         mainWindow->findChild<QAction*>(step)->trigger();
+        QVERIFY(openAboutWindow());
+        if (before)
+            QCOMPARE(openAboutWindow(), before.data());
+    } else if (step == QLatin1String("exit")) {
+        mainWindow->findChild<QAction*>(step)->trigger();
+    } else if (step == QLatin1String("main")) {
+        mainWindow->activateWindow(); // the user clicks on the main window
     } else if (step == QLatin1String("closeMain")) {
         mainWindow->windowHandle()->close(); // the title bar's close button
     } else if (step == QLatin1String("ok")) {
@@ -82,6 +93,7 @@ void play(const QString& step, QWidget* mainWindow)
                           : step == QLatin1String("esc")   ? Qt::Key_Escape
                                                            : Qt::Key_Tab;
         QVERIFY(about);
+        QVERIFY(about->focusWidget());
         QTest::keyClick(about->focusWidget(), key);
     }
 }
@@ -444,39 +456,50 @@ void FrmAboutTest::reloadShowsTheSameWindow()
 }
 
 // The program's windows after a sequence of user actions. "about" and
-// "exit" are the main window's menu commands, "closeMain" its close button;
+// "exit" are the main window's menu commands, "closeMain" its close button,
+// "main" a click that brings it to the front;
 // "ok", "enter", "esc", "tab" and "close" act on the about window.
 void FrmAboutTest::lifecycle_data()
 {
+    QTest::addColumn<QString>("main");
     QTest::addColumn<QStringList>("steps");
     QTest::addColumn<bool>("aboutOpen");
     QTest::addColumn<bool>("mainOpen");
     QTest::addColumn<bool>("ends");
     QTest::addColumn<QString>("focus"); // in the about window, when open
 
-    QTest::newRow("about") << QStringList{"about"} << true << true << false << "cmdOK";
-    QTest::newRow("about twice") << QStringList{"about", "about"} << true << true << false << "cmdOK";
-    QTest::newRow("about, tab") << QStringList{"about", "tab"} << true << true << false << "picIcon";
-    QTest::newRow("about, tab, about") << QStringList{"about", "tab", "about"} << true << true << false << "cmdOK";
-    QTest::newRow("about, ok") << QStringList{"about", "ok"} << false << true << false << "";
-    QTest::newRow("about, enter") << QStringList{"about", "enter"} << false << true << false << "";
-    QTest::newRow("about, esc") << QStringList{"about", "esc"} << false << true << false << "";
-    QTest::newRow("about, close") << QStringList{"about", "close"} << false << true << false << "";
-    QTest::newRow("about, ok, about") << QStringList{"about", "ok", "about"} << true << true << false << "cmdOK";
-    QTest::newRow("about, close, about, esc, about")
-        << QStringList{"about", "close", "about", "esc", "about"} << true << true << false << "cmdOK";
-    QTest::newRow("exit") << QStringList{"exit"} << false << false << true << "";
-    QTest::newRow("about, exit") << QStringList{"about", "exit"} << false << false << true << "";
-    QTest::newRow("closeMain") << QStringList{"closeMain"} << false << false << true << "";
-    QTest::newRow("about, closeMain") << QStringList{"about", "closeMain"} << true << false << false << "cmdOK";
-    QTest::newRow("about, closeMain, ok") << QStringList{"about", "closeMain", "ok"} << false << false << true << "";
-    QTest::newRow("about, closeMain, esc") << QStringList{"about", "closeMain", "esc"} << false << false << true << "";
-    QTest::newRow("about, closeMain, close") << QStringList{"about", "closeMain", "close"} << false << false << true << "";
-    QTest::newRow("about, ok, closeMain") << QStringList{"about", "ok", "closeMain"} << false << false << true << "";
+    // Each case with the program's own main window, and with the least a main
+    // window can be, so that a fault shows whether it lies in the about
+    // window or in the main window's part.
+    for (const QString& main : {QStringLiteral("Form1"), QStringLiteral("stand-in")}) {
+        const QByteArray prefix = main.toUtf8() + ": ";
+
+        QTest::newRow(prefix + "about") << main << QStringList{"about"} << true << true << false << "cmdOK";
+        QTest::newRow(prefix + "about twice") << main << QStringList{"about", "about"} << true << true << false << "cmdOK";
+        QTest::newRow(prefix + "about, tab") << main << QStringList{"about", "tab"} << true << true << false << "picIcon";
+        QTest::newRow(prefix + "about, tab, about") << main << QStringList{"about", "tab", "about"} << true << true << false << "cmdOK";
+        QTest::newRow(prefix + "about, main, about") << main << QStringList{"about", "main", "about"} << true << true << false << "cmdOK";
+        QTest::newRow(prefix + "about, ok") << main << QStringList{"about", "ok"} << false << true << false << "";
+        QTest::newRow(prefix + "about, enter") << main << QStringList{"about", "enter"} << false << true << false << "";
+        QTest::newRow(prefix + "about, esc") << main << QStringList{"about", "esc"} << false << true << false << "";
+        QTest::newRow(prefix + "about, close") << main << QStringList{"about", "close"} << false << true << false << "";
+        QTest::newRow(prefix + "about, ok, about") << main << QStringList{"about", "ok", "about"} << true << true << false << "cmdOK";
+        QTest::newRow(prefix + "about, close, about, esc, about") << main
+            << QStringList{"about", "close", "about", "esc", "about"} << true << true << false << "cmdOK";
+        QTest::newRow(prefix + "exit") << main << QStringList{"exit"} << false << false << true << "";
+        QTest::newRow(prefix + "about, exit") << main << QStringList{"about", "exit"} << false << false << true << "";
+        QTest::newRow(prefix + "closeMain") << main << QStringList{"closeMain"} << false << false << true << "";
+        QTest::newRow(prefix + "about, closeMain") << main << QStringList{"about", "closeMain"} << true << false << false << "cmdOK";
+        QTest::newRow(prefix + "about, closeMain, ok") << main << QStringList{"about", "closeMain", "ok"} << false << false << true << "";
+        QTest::newRow(prefix + "about, closeMain, esc") << main << QStringList{"about", "closeMain", "esc"} << false << false << true << "";
+        QTest::newRow(prefix + "about, closeMain, close") << main << QStringList{"about", "closeMain", "close"} << false << false << true << "";
+        QTest::newRow(prefix + "about, ok, closeMain") << main << QStringList{"about", "ok", "closeMain"} << false << false << true << "";
+    }
 }
 
 void FrmAboutTest::lifecycle()
 {
+    QFETCH(QString, main);
     QFETCH(QStringList, steps);
     QFETCH(bool, aboutOpen);
     QFETCH(bool, mainOpen);
@@ -486,7 +509,11 @@ void FrmAboutTest::lifecycle()
     m_about.reset(); // this test uses the main window's own
     flushDeletes();
 
-    auto mainWindow = std::make_unique<StandInMainWindow>();
+    std::unique_ptr<QWidget> mainWindow;
+    if (main == QLatin1String("Form1"))
+        mainWindow = std::make_unique<fretmap::Form1>();
+    else
+        mainWindow = std::make_unique<StandInMainWindow>();
     mainWindow->show();
     QVERIFY(QTest::qWaitForWindowExposed(mainWindow.get()));
     QSignalSpy lastWindowClosed(qApp, &QGuiApplication::lastWindowClosed);
@@ -505,8 +532,12 @@ void FrmAboutTest::lifecycle()
     QDialog* about = openAboutWindow();
     QCOMPARE(about != nullptr, aboutOpen);
     QCOMPARE(aboutWindowCount(), aboutOpen ? 1 : 0);
-    if (about)
+    if (about) {
         QCOMPARE(about->focusWidget()->objectName(), focus);
+        // Shown last, so it is in front and takes the keyboard.
+        if (steps.last() == QLatin1String("about"))
+            QTRY_COMPARE(QApplication::activeWindow(), about);
+    }
 
     mainWindow.reset();
     flushDeletes();
