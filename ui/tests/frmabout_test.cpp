@@ -15,7 +15,6 @@
 #include <QTest>
 #include <QWindow>
 
-#include <functional>
 #include <memory>
 
 using fretmap::frmAbout;
@@ -84,6 +83,8 @@ void play(const QString& step, QWidget* mainWindow)
         mainWindow->activateWindow(); // the user clicks on the main window
     } else if (step == QLatin1String("closeMain")) {
         mainWindow->windowHandle()->close(); // the title bar's close button
+    } else if (!about) {
+        QFAIL(qPrintable(step + QLatin1String(" needs an open about window")));
     } else if (step == QLatin1String("ok")) {
         QTest::mouseClick(about->findChild<QPushButton*>(QStringLiteral("cmdOK")), Qt::LeftButton);
     } else if (step == QLatin1String("close")) {
@@ -92,7 +93,6 @@ void play(const QString& step, QWidget* mainWindow)
         const Qt::Key key = step == QLatin1String("enter") ? Qt::Key_Return
                           : step == QLatin1String("esc")   ? Qt::Key_Escape
                                                            : Qt::Key_Tab;
-        QVERIFY(about);
         QVERIFY(about->focusWidget());
         QTest::keyClick(about->focusWidget(), key);
     }
@@ -137,8 +137,10 @@ bool playEndsProgram(const QStringList& steps, QWidget* mainWindow)
 // Everything a user sees of the window, control by control.
 QStringList describe(QDialog* window)
 {
-    QStringList lines{window->windowTitle(), QVariant(window->geometry()).toString()};
-    for (QWidget* child : window->findChildren<QWidget*>()) {
+    QStringList lines{window->windowTitle()};
+    QList<QWidget*> widgets = window->findChildren<QWidget*>();
+    widgets.prepend(window);
+    for (QWidget* child : std::as_const(widgets)) {
         QString text;
         if (auto* label = qobject_cast<QLabel*>(child))
             text = label->text() + QString::number(label->pixmap().cacheKey() != 0);
