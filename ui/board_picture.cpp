@@ -1,6 +1,7 @@
 #include "board_picture.h"
 
 #include "form1_design.h"
+#include "qt_text.h"
 #include "twips.h"
 
 #include <QLabel>
@@ -15,11 +16,6 @@ namespace fretmap {
 namespace {
 
 namespace design = form1::board;
-
-QString toQString(std::string_view text)
-{
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 QFont boardFont(double pointSize)
 {

@@ -4,6 +4,7 @@
 #include "common_dialog.h"
 #include "form1_design.h"
 #include "frmabout.h"
+#include "qt_text.h"
 #include "selector_list.h"
 #include "twips.h"
 
@@ -16,15 +17,6 @@
 #include <QPushButton>
 
 namespace fretmap {
-
-namespace {
-
-QString toQString(std::string_view text)
-{
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-} // namespace
 
 Form1::Form1(QWidget* parent)
     : QMainWindow(parent)

@@ -1,6 +1,7 @@
 #include "frmabout.h"
 
 #include "frmabout_design.h"
+#include "qt_text.h"
 
 #include <QDialog>
 #include <QFont>
@@ -14,11 +15,6 @@
 namespace fretmap {
 
 namespace {
-
-QString toQString(std::string_view text)
-{
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 QWidget* createControl(const frmabout::ControlDesign& design, QDialog* window)
 {
