@@ -19,53 +19,66 @@ const std::vector<std::string> kRootNames{"C", "C#", "D", "Eb", "E", "F",
                                           "F#", "G", "G#", "A", "Bb", "B"};
 
 // Each chord type as a guitarist knows it: the suffix, the digits its
-// selector items add to the code, and its tones in semitones above the root.
+// selector items add to the code, its tones in semitones above the root, and
+// the tones that name it (the third or the suspended tone, the seventh of a
+// seventh chord, each altered or added tone, the ninth, eleventh or
+// thirteenth of those types), which every fingering must sound. The "11" and
+// "13" chords stand on their eleventh in place of the third.
 struct ChordTypeFacts {
     std::string suffix;
     std::int32_t offset;
     std::vector<int> tones;
+    std::vector<int> naming;
 };
 
 const std::vector<ChordTypeFacts> kTypes{
-    {"", 0, {0, 4, 7}},
-    {"m", 100, {0, 3, 7}},
-    {"sus2", 200, {0, 2, 7}},
-    {"sus4", 300, {0, 5, 7}},
-    {"dim", 400, {0, 3, 6, 9}},
-    {"aug", 500, {0, 4, 8}},
-    {"6", 10000, {0, 4, 7, 9}},
-    {"m6", 10100, {0, 3, 7, 9}},
-    {"7", 100000, {0, 4, 7, 10}},
-    {"m7", 100100, {0, 3, 7, 10}},
-    {"7sus4", 100300, {0, 5, 7, 10}},
-    {"M7", 101000, {0, 4, 7, 11}},
-    {"mM7", 101100, {0, 3, 7, 11}},
-    {"76", 110000, {0, 4, 7, 9, 10}},
-    {"7+5", 2100000, {0, 4, 8, 10}},
-    {"7-5", 3100000, {0, 4, 6, 10}},
-    {"m7-5", 3100100, {0, 3, 6, 10}},
-    {"9", 10000000, {0, 2, 4, 7, 10}},
-    {"m9", 10000100, {0, 2, 3, 7, 10}},
-    {"M9", 10001000, {0, 2, 4, 7, 11}},
-    {"mM9", 10001100, {0, 2, 3, 7, 11}},
-    {"add9", 10002000, {0, 2, 4, 7}},
-    {"69", 10010000, {0, 2, 4, 7, 9}},
-    {"m69", 10010100, {0, 2, 3, 7, 9}},
-    {"9+5", 12000000, {0, 2, 4, 8, 10}},
-    {"9-5", 13000000, {0, 2, 4, 6, 10}},
-    {"7+9", 20100000, {0, 3, 4, 7, 10}},
-    {"7(+9,+5)", 22100000, {0, 3, 4, 8, 10}},
-    {"7(+9,-5)", 23100000, {0, 3, 4, 6, 10}},
-    {"7-9", 30100000, {0, 1, 4, 7, 10}},
-    {"7(-9,+5)", 32100000, {0, 1, 4, 8, 10}},
-    {"7(-9,-5)", 33100000, {0, 1, 4, 6, 10}},
-    {"11", 100000000, {0, 2, 4, 5, 7, 10}},
-    {"m11", 100000100, {0, 2, 3, 5, 7, 10}},
-    {"13", 1000000000, {0, 2, 4, 5, 7, 9, 10}},
-    {"13-9", 1030000000, {0, 1, 4, 5, 7, 9, 10}},
+    {"", 0, {0, 4, 7}, {4}},
+    {"m", 100, {0, 3, 7}, {3}},
+    {"sus2", 200, {0, 2, 7}, {2}},
+    {"sus4", 300, {0, 5, 7}, {5}},
+    {"dim", 400, {0, 3, 6, 9}, {3, 6, 9}},
+    {"aug", 500, {0, 4, 8}, {4, 8}},
+    {"6", 10000, {0, 4, 7, 9}, {4, 9}},
+    {"m6", 10100, {0, 3, 7, 9}, {3, 9}},
+    {"7", 100000, {0, 4, 7, 10}, {4, 10}},
+    {"m7", 100100, {0, 3, 7, 10}, {3, 10}},
+    {"7sus4", 100300, {0, 5, 7, 10}, {5, 10}},
+    {"M7", 101000, {0, 4, 7, 11}, {4, 11}},
+    {"mM7", 101100, {0, 3, 7, 11}, {3, 11}},
+    {"76", 110000, {0, 4, 7, 9, 10}, {4, 9, 10}},
+    {"7+5", 2100000, {0, 4, 8, 10}, {4, 8, 10}},
+    {"7-5", 3100000, {0, 4, 6, 10}, {4, 6, 10}},
+    {"m7-5", 3100100, {0, 3, 6, 10}, {3, 6, 10}},
+    {"9", 10000000, {0, 2, 4, 7, 10}, {2, 4, 10}},
+    {"m9", 10000100, {0, 2, 3, 7, 10}, {2, 3, 10}},
+    {"M9", 10001000, {0, 2, 4, 7, 11}, {2, 4, 11}},
+    {"mM9", 10001100, {0, 2, 3, 7, 11}, {2, 3, 11}},
+    {"add9", 10002000, {0, 2, 4, 7}, {2, 4}},
+    {"69", 10010000, {0, 2, 4, 7, 9}, {2, 4, 9}},
+    {"m69", 10010100, {0, 2, 3, 7, 9}, {2, 3, 9}},
+    {"9+5", 12000000, {0, 2, 4, 8, 10}, {2, 4, 8, 10}},
+    {"9-5", 13000000, {0, 2, 4, 6, 10}, {2, 4, 6, 10}},
+    {"7+9", 20100000, {0, 3, 4, 7, 10}, {3, 4, 10}},
+    {"7(+9,+5)", 22100000, {0, 3, 4, 8, 10}, {3, 4, 8, 10}},
+    {"7(+9,-5)", 23100000, {0, 3, 4, 6, 10}, {3, 4, 6, 10}},
+    {"7-9", 30100000, {0, 1, 4, 7, 10}, {1, 4, 10}},
+    {"7(-9,+5)", 32100000, {0, 1, 4, 8, 10}, {1, 4, 8, 10}},
+    {"7(-9,-5)", 33100000, {0, 1, 4, 6, 10}, {1, 4, 6, 10}},
+    {"11", 100000000, {0, 2, 4, 5, 7, 10}, {5, 10}},
+    {"m11", 100000100, {0, 2, 3, 5, 7, 10}, {3, 5, 10}},
+    {"13", 1000000000, {0, 2, 4, 5, 7, 9, 10}, {9, 10}},
+    {"13-9", 1030000000, {0, 1, 4, 5, 7, 9, 10}, {1, 4, 9, 10}},
 };
 
 using PitchClasses = std::bitset<12>;
+
+// Voicings that leave out the third by design: the ninth and the fifth or
+// the sixth already fill the four or five strings played.
+const std::set<std::string_view> kThirdLeftOut{
+    "D9", "DM9", "EbM9", "EM9", "FM9", "F#M9", "GM9", "G#M9", "AM9", "BbM9", "BM9",
+    "D69", "Am69", "Bbm69", "Bm69", "D9+5", "Eb9+5", "E9+5", "D9-5", "Eb9-5", "E9-5"};
+
+bool isThird(int tone) { return tone == 3 || tone == 4; }
 
 const ChordTypeFacts* typeWithOffset(std::int32_t offset)
 {
@@ -172,9 +185,9 @@ TEST(ChordCatalogueTest, HoldsEveryTypeOnEveryRootWithItsCaption)
     }
 }
 
-// Every fingering must sound only notes of its chord, stand on a real fret,
-// and differ from every other type on the same root: a wrong cell shows the
-// guitarist a chord other than the one named.
+// Every fingering must sound only notes of its chord, sound the tones that
+// name it, stand on a real fret, and differ from every other type on the same
+// root: a wrong cell shows the guitarist a chord other than the one named.
 TEST(ChordCatalogueTest, EveryFingeringSoundsItsChord)
 {
     std::map<std::pair<std::int32_t, unsigned long>, std::string> soundsOnRoot;
@@ -196,6 +209,20 @@ TEST(ChordCatalogueTest, EveryFingeringSoundsItsChord)
         EXPECT_TRUE(foreign.none()) << entry.caption << " " << cellText(entry)
                                     << " sounds notes outside the chord:" << foreignNotes.str();
         EXPECT_GE(entry.baseFret, 1) << entry.caption << " " << cellText(entry);
+
+        const bool thirdLeftOut = kThirdLeftOut.contains(entry.caption);
+        bool thirdMissing = false;
+        for (const int tone : type->naming) {
+            const auto pc = static_cast<std::size_t>((root - 1 + tone) % 12);
+            if (sounded.test(pc))
+                continue;
+            thirdMissing = thirdMissing || isThird(tone);
+            EXPECT_TRUE(thirdLeftOut && isThird(tone))
+                << entry.caption << " " << cellText(entry) << " leaves out " << kRootNames[pc]
+                << ", a tone that names the chord";
+        }
+        EXPECT_EQ(thirdMissing, thirdLeftOut)
+            << entry.caption << " " << cellText(entry) << " is listed as leaving out its third";
 
         const auto [previous, inserted] =
             soundsOnRoot.emplace(std::pair{root, sounded.to_ulong()}, std::string(entry.caption));
