@@ -138,27 +138,28 @@ constexpr std::array<ChordType, kTypeCount> kChordTypes{{
 }};
 
 struct Fingering {
-    std::array<std::int16_t, 6> strings{};
+    StringStates strings{};
     std::int16_t baseFret = 0;
 };
 
 // Throwing here makes a malformed cell a compile error.
 constexpr Fingering parseFingering(std::string_view cell)
 {
-    if (cell.size() < 8 || cell[6] != '/')
+    constexpr std::size_t kSlash = kStringCount;
+    if (cell.size() < kSlash + 2 || cell[kSlash] != '/')
         throw "fingering must read like 01023x/1";
     Fingering result;
-    for (std::size_t i = 0; i < 6; ++i) {
+    for (std::size_t i = 0; i < kSlash; ++i) {
         const char c = cell[i];
         if (c == 'x')
             result.strings[i] = kMutedString;
-        else if (c >= '0' && c <= '4')
+        else if (c >= '0' && c <= '0' + kFretCellCount)
             result.strings[i] = static_cast<std::int16_t>(c - '0');
         else
             throw "string state must be 0 to 4 or x";
     }
     int baseFret = 0;
-    for (const char c : cell.substr(7)) {
+    for (const char c : cell.substr(kSlash + 1)) {
         if (c < '0' || c > '9')
             throw "base fret must be a decimal number";
         baseFret = baseFret * 10 + (c - '0');
@@ -222,9 +223,7 @@ constexpr bool codesAreDistinct()
 constexpr bool statesAreValid()
 {
     return std::ranges::all_of(kEntries, [](const ChordEntry& entry) {
-        return std::ranges::all_of(entry.strings, [](std::int16_t state) {
-            return (state >= 0 && state <= 4) || state == kMutedString;
-        });
+        return std::ranges::all_of(entry.strings, [](std::int16_t state) { return isStringState(state); });
     });
 }
 

@@ -7,9 +7,22 @@
 
 namespace fretmap {
 
+// A fingering gives one state to each of the six strings, string 1 first.
+inline constexpr int kStringCount = 6;
+
 // String states: 0 open, 1 to 4 stopped in that fret cell, 6 not played.
+// A state is also the index of the marker that shows it on the board, so the
+// marker indices run from kOpenString to kMutedString, with no 5.
 inline constexpr std::int16_t kOpenString = 0;
+inline constexpr std::int16_t kFretCellCount = 4;
 inline constexpr std::int16_t kMutedString = 6;
+
+constexpr bool isStringState(int state)
+{
+    return (state >= kOpenString && state <= kFretCellCount) || state == kMutedString;
+}
+
+using StringStates = std::array<std::int16_t, kStringCount>;
 
 // One fingering of the chord chart. strings[0] is string 1, the top row of
 // the board (the highest-pitched string); fret cell c stands for fret
@@ -17,7 +30,7 @@ inline constexpr std::int16_t kMutedString = 6;
 struct ChordEntry {
     std::int32_t code;
     std::string_view caption;
-    std::array<std::int16_t, 6> strings;
+    StringStates strings;
     std::int16_t baseFret;
 };
 

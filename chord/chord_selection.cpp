@@ -7,28 +7,6 @@
 namespace fretmap {
 namespace {
 
-// How a list's position becomes its contribution: position × weight + offset,
-// computed in 16 bits for the narrow lists and in 32 bits for the others,
-// every step overflow-checked.
-struct ListRule {
-    int itemCount;
-    std::int32_t weight;
-    std::int32_t offset;
-    bool narrow;
-};
-
-constexpr std::array<ListRule, ChordSelection::kListCount> kListRules{{
-    {12, 1, 1, true},              // List1: root, "C" to "B" give 1 to 12
-    {6, 100, 0, true},             // List2: triad quality
-    {3, 1000, 0, true},            // List3: major seventh / added ninth
-    {2, 10000, 0, true},           // List4: sixth
-    {2, 100000, 0, false},         // List5: seventh
-    {4, 1000000, 0, false},        // List6: fifth
-    {4, 10000000, 0, false},       // List7: ninth
-    {4, 100000000, 0, false},      // List8: eleventh
-    {3, 1000000000, 0, false},     // List9: thirteenth
-}};
-
 template <typename Int>
 std::optional<std::int32_t> checkedContribution(int position, const ListRule& rule)
 {
@@ -40,24 +18,11 @@ std::optional<std::int32_t> checkedContribution(int position, const ListRule& ru
     return sum;
 }
 
-const ListRule& ruleFor(int list)
-{
-    if (list < 1 || list > ChordSelection::kListCount)
-        throw std::out_of_range("ChordSelection: there is no list " + std::to_string(list)
-                                + " (lists are 1 to 9)");
-    return kListRules[static_cast<std::size_t>(list - 1)];
-}
-
 } // namespace
-
-int ChordSelection::itemCount(int list)
-{
-    return ruleFor(list).itemCount;
-}
 
 void ChordSelection::pick(int list, int position)
 {
-    const ListRule& rule = ruleFor(list);
+    const ListRule& rule = ChordSelection::rule(list);
     if (position < 0 || position >= rule.itemCount)
         throw std::out_of_range("ChordSelection: list " + std::to_string(list) + " has no position "
                                 + std::to_string(position) + " (it has "
