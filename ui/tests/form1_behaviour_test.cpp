@@ -130,6 +130,19 @@ void Form1BehaviourTest::displayCycle_data()
         << QStringList{"List1:0", "display", "List1:2", "List2:1", "List9:1"} << c << "C" << "1";
     QTest::newRow("a later pick replaces the earlier") << QStringList{"List1:4", "List1:0", "display"} << c << "C"
                                                        << "1";
+    // One row for each list that the rows above do not pick, so that a list
+    // wired to another list's contribution shows.
+    QTest::newRow("List3 M with List5 7") << QStringList{"List1:0", "List3:1", "List5:1", "display"}
+                                          << QStringList{"4:2", "5:3", "6:6"} << "CM7" << "1";
+    QTest::newRow("List4 6") << QStringList{"List1:0", "List4:1", "display"}
+                             << QStringList{"2:1", "3:2", "4:2", "5:3", "6:6"} << "C6" << "1";
+    QTest::newRow("List5 7") << QStringList{"List1:0", "List5:1", "display"}
+                             << QStringList{"2:1", "3:3", "4:2", "5:3", "6:6"} << "C7" << "1";
+    QTest::newRow("List6 -5 with List5 7") << QStringList{"List1:0", "List5:1", "List6:3", "display"}
+                                           << QStringList{"1:6", "2:3", "3:1", "4:2", "5:1", "6:6"} << "C7-5"
+                                           << "3";
+    QTest::newRow("List7 9") << QStringList{"List1:0", "List7:1", "display"}
+                             << QStringList{"1:3", "2:3", "3:3", "4:2", "5:3", "6:6"} << "C9" << "1";
     QTest::newRow("no root is unknown") << QStringList{"List2:1", "display"} << QStringList{} << "unknown" << "1";
     QTest::newRow("overflowing selection after C")
         << QStringList{"List1:0", "display", "List9:2", "List8:2", "display"} << QStringList{} << "unknown" << "1";
