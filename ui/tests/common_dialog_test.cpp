@@ -3,7 +3,6 @@
 // says when it cannot help.
 
 #include "ui/common_dialog.h"
-#include "ui/help_window.h"
 
 #include <QApplication>
 #include <QDir>
@@ -12,12 +11,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
+#include <QTextBrowser>
 #include <QTextFrame>
 #include <QUrl>
 #include <QWidget>
 
 using fretmap::CommonDialog;
-using fretmap::HelpWindow;
 
 namespace {
 
@@ -28,12 +27,6 @@ QList<QWidget*> windowsNamed(const QString& name)
         if (window->objectName() == name)
             found << window;
     return found;
-}
-
-HelpWindow* theGuide()
-{
-    const QList<QWidget*> guides = windowsNamed(QStringLiteral("helpWindow"));
-    return guides.size() == 1 ? qobject_cast<HelpWindow*>(guides.first()) : nullptr;
 }
 
 // A text of the guide with a colour of its own could vanish under one
@@ -56,9 +49,7 @@ bool followsPalette(const QTextDocument& document)
 
 QPalette darkPalette()
 {
-    QPalette palette(QColor(0x30, 0x30, 0x30)); // button colour
-    palette.setColor(QPalette::Window, QColor(0x20, 0x20, 0x20));
-    palette.setColor(QPalette::WindowText, Qt::white);
+    QPalette palette;
     palette.setColor(QPalette::Base, QColor(0x10, 0x10, 0x10));
     palette.setColor(QPalette::Text, QColor(0xe0, 0xe0, 0xe0));
     return palette;
@@ -177,14 +168,14 @@ void CommonDialogTest::showHelp()
     else
         QVERIFY(requests.isEmpty());
 
-    HelpWindow* shownGuide = theGuide();
-    QCOMPARE(shownGuide != nullptr, guide);
+    const QList<QWidget*> guides = windowsNamed(QStringLiteral("helpWindow"));
+    QCOMPARE(guides.size(), guide ? 1 : 0);
     if (guide) {
+        auto* shownGuide = qobject_cast<QTextBrowser*>(guides.first());
+        QVERIFY(shownGuide);
         QTRY_VERIFY(shownGuide->isVisible());
         QCOMPARE(shownGuide->windowModality(), Qt::NonModal);
-        QVERIFY(shownGuide->isWindow());
-        QVERIFY(!shownGuide->accessibleName().isEmpty());
-        QCOMPARE(shownGuide->windowTitle(), shownGuide->accessibleName());
+        QVERIFY(!shownGuide->accessibleName().isEmpty() && !shownGuide->windowTitle().isEmpty());
         QVERIFY(!shownGuide->toPlainText().isEmpty());
         QCOMPARE(shownGuide->palette().color(QPalette::Base), darkPalette().color(QPalette::Base));
         QVERIFY(followsPalette(*shownGuide->document()));
