@@ -1,5 +1,7 @@
 #include "common_dialog.h"
 
+#include "help_window.h"
+
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
@@ -17,6 +19,8 @@ CommonDialog::CommonDialog(QWidget* window)
 {
     setObjectName(QStringLiteral("dlgCommonDialog"));
 }
+
+CommonDialog::~CommonDialog() = default;
 
 QString CommonDialog::findHelpFile() const
 {
@@ -40,11 +44,31 @@ void CommonDialog::showHelp()
     }
     const QString path = findHelpFile();
     if (path.isEmpty()) {
-        tellUser(tr("Cannot find the help file \"%1\".").arg(m_helpFile));
+        // The help file is not part of the program; its own guide stands in.
+        if (m_helpFile.isEmpty() || !showGuide())
+            tellUser(tr("Cannot find the help file \"%1\".").arg(m_helpFile));
         return;
     }
     if (!m_opener || !m_opener(QUrl::fromLocalFile(path)))
         tellUser(tr("No program on this desktop can open the help file \"%1\".").arg(path));
+}
+
+bool CommonDialog::showGuide()
+{
+    if (!m_guide) {
+        auto guide = std::make_unique<HelpWindow>();
+        if (!guide->hasGuide())
+            return false;
+        if (m_window)
+            guide->setWindowIcon(m_window->windowIcon());
+        m_guide = std::move(guide);
+    }
+    // Brought to the front, also from the task bar.
+    m_guide->setWindowState(m_guide->windowState() & ~Qt::WindowMinimized);
+    m_guide->show();
+    m_guide->raise();
+    m_guide->activateWindow();
+    return true;
 }
 
 void CommonDialog::tellUser(const QString& text)

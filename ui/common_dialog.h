@@ -5,12 +5,15 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 class QMessageBox;
 class QUrl;
 class QWidget;
 
 namespace fretmap {
+
+class HelpWindow;
 
 // The window's help control (dlgCommonDialog): it takes a help file and a
 // help command and hands them to whatever the desktop opens such a file with.
@@ -26,6 +29,7 @@ public:
 
     // `window` is the owner of the messages this control shows.
     explicit CommonDialog(QWidget* window);
+    ~CommonDialog() override;
 
     void setHelpFile(const QString& fileName) { m_helpFile = fileName; }
     QString helpFile() const { return m_helpFile; }
@@ -34,13 +38,15 @@ public:
 
     // Looks for the help file in the working directory, then in the
     // program's own directory, and asks the opener to open the first regular
-    // file found. Whatever fails is said in a message that does not block.
+    // file found. When there is none, the program's own guide is shown
+    // instead. Whatever fails is said in a message that does not block.
     void showHelp();
 
     void setOpener(Opener opener) { m_opener = std::move(opener); }
 
 private:
     QString findHelpFile() const;
+    bool showGuide();
     void tellUser(const QString& text);
 
     QWidget* m_window;
@@ -48,6 +54,10 @@ private:
     qint16 m_helpCommand = 0;
     Opener m_opener;
     QPointer<QMessageBox> m_message; // at most one message at a time
+    // Made on first use and kept, so there is never more than one. It has no
+    // owner window: it can stand behind the main window while the guitarist
+    // reads it beside the board.
+    std::unique_ptr<HelpWindow> m_guide;
 };
 
 } // namespace fretmap

@@ -1,17 +1,61 @@
 // The help control: where it looks for the help file, what it hands to the
-// desktop, and what it says when it cannot.
+// desktop, the program's own guide when there is no help file, and what it
+// says when it cannot help.
 
 #include "ui/common_dialog.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextBrowser>
+#include <QTextFrame>
 #include <QUrl>
 #include <QWidget>
 
 using fretmap::CommonDialog;
+
+namespace {
+
+QList<QWidget*> windowsNamed(const QString& name)
+{
+    QList<QWidget*> found;
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (window->objectName() == name)
+            found << window;
+    return found;
+}
+
+// A text of the guide with a colour of its own could vanish under one
+// palette or the other; it must take both from the window's palette.
+bool followsPalette(const QTextDocument& document)
+{
+    if (document.rootFrame()->frameFormat().hasProperty(QTextFormat::BackgroundBrush))
+        return false;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        if (block.blockFormat().hasProperty(QTextFormat::BackgroundBrush))
+            return false;
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextCharFormat format = it.fragment().charFormat();
+            if (format.hasProperty(QTextFormat::ForegroundBrush) || format.hasProperty(QTextFormat::BackgroundBrush))
+                return false;
+        }
+    }
+    return true;
+}
+
+QPalette darkPalette()
+{
+    QPalette palette;
+    palette.setColor(QPalette::Base, QColor(0x10, 0x10, 0x10));
+    palette.setColor(QPalette::Text, QColor(0xe0, 0xe0, 0xe0));
+    return palette;
+}
+
+} // namespace
 
 class CommonDialogTest : public QObject {
     Q_OBJECT
@@ -22,7 +66,8 @@ private slots:
 
     void showHelp_data();
     void showHelp();
-    void oneMessageAtATime();
+    void oneWindowAtATime_data();
+    void oneWindowAtATime();
 
 private:
     QTemporaryDir m_workDir;
@@ -58,16 +103,19 @@ void CommonDialogTest::showHelp_data()
     QTest::addColumn<bool>("hasOpener");
     QTest::addColumn<QString>("opens");      // "work", "program" or "" for none
     QTest::addColumn<QString>("messageNames"); // what the message must contain, "" for no message
+    QTest::addColumn<bool>("guide");           // the program's own guide is shown
 
     const QString name = QStringLiteral("fretmap-test-help.hlp");
-    QTest::newRow("in the working directory") << name << qint16(3) << "file" << false << true << "work" << "";
-    QTest::newRow("in the program's directory") << name << qint16(3) << "" << true << true << "program" << "";
-    QTest::newRow("working directory first") << name << qint16(3) << "file" << true << true << "work" << "";
-    QTest::newRow("missing") << name << qint16(3) << "" << false << true << "" << name;
-    QTest::newRow("a directory of that name") << name << qint16(3) << "dir" << false << true << "" << name;
-    QTest::newRow("no opener") << name << qint16(3) << "file" << false << false << "" << name;
-    QTest::newRow("another help command") << name << qint16(1) << "file" << false << true << "" << name;
-    QTest::newRow("no file name") << QString() << qint16(3) << "" << false << true << "" << "help file";
+    QTest::newRow("in the working directory") << name << qint16(3) << "file" << false << true << "work" << "" << false;
+    QTest::newRow("in the program's directory") << name << qint16(3) << "" << true << true << "program" << "" << false;
+    QTest::newRow("working directory first") << name << qint16(3) << "file" << true << true << "work" << "" << false;
+    QTest::newRow("missing") << name << qint16(3) << "" << false << true << "" << "" << true;
+    QTest::newRow("a directory of that name") << name << qint16(3) << "dir" << false << true << "" << "" << true;
+    QTest::newRow("missing, no opener") << name << qint16(3) << "" << false << false << "" << "" << true;
+    QTest::newRow("no opener") << name << qint16(3) << "file" << false << false << "" << name << false;
+    QTest::newRow("another help command") << name << qint16(1) << "file" << false << true << "" << name << false;
+    QTest::newRow("another help command, missing") << name << qint16(1) << "" << false << true << "" << name << false;
+    QTest::newRow("no file name") << QString() << qint16(3) << "" << false << true << "" << "help file" << false;
 }
 
 void CommonDialogTest::showHelp()
@@ -79,6 +127,12 @@ void CommonDialogTest::showHelp()
     QFETCH(bool, hasOpener);
     QFETCH(QString, opens);
     QFETCH(QString, messageNames);
+    QFETCH(bool, guide);
+
+    // Under a dark desktop, where text with colours of its own gets lost.
+    const QPalette oldPalette = QApplication::palette();
+    QApplication::setPalette(darkPalette());
+    const auto restorePalette = qScopeGuard([&] { QApplication::setPalette(oldPalette); });
 
     const QString workPath = QDir(m_workDir.path()).absoluteFilePath(fileName);
     const QString programPath = QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(fileName);
@@ -114,6 +168,19 @@ void CommonDialogTest::showHelp()
     else
         QVERIFY(requests.isEmpty());
 
+    const QList<QWidget*> guides = windowsNamed(QStringLiteral("helpWindow"));
+    QCOMPARE(guides.size(), guide ? 1 : 0);
+    if (guide) {
+        auto* shownGuide = qobject_cast<QTextBrowser*>(guides.first());
+        QVERIFY(shownGuide);
+        QTRY_VERIFY(shownGuide->isVisible());
+        QCOMPARE(shownGuide->windowModality(), Qt::NonModal);
+        QVERIFY(!shownGuide->accessibleName().isEmpty() && !shownGuide->windowTitle().isEmpty());
+        QVERIFY(!shownGuide->toPlainText().isEmpty());
+        QCOMPARE(shownGuide->palette().color(QPalette::Base), darkPalette().color(QPalette::Base));
+        QVERIFY(followsPalette(*shownGuide->document()));
+    }
+
     auto* message = m_window->findChild<QMessageBox*>(QStringLiteral("helpMessage"));
     if (messageNames.isEmpty()) {
         QVERIFY(!message);
@@ -126,20 +193,44 @@ void CommonDialogTest::showHelp()
     QVERIFY2(message->text().contains(messageNames), qPrintable(message->text()));
 }
 
-void CommonDialogTest::oneMessageAtATime()
+void CommonDialogTest::oneWindowAtATime_data()
 {
+    QTest::addColumn<qint16>("command");
+    QTest::addColumn<QString>("windowName");
+    QTest::addColumn<bool>("keptWhenClosed");
+
+    QTest::newRow("message") << qint16(1) << "helpMessage" << false;
+    QTest::newRow("guide") << CommonDialog::kHelpContents << "helpWindow" << true;
+}
+
+void CommonDialogTest::oneWindowAtATime()
+{
+    QFETCH(qint16, command);
+    QFETCH(QString, windowName);
+    QFETCH(bool, keptWhenClosed);
+
     CommonDialog dialog(m_window.get());
     dialog.setHelpFile(QStringLiteral("help.hlp"));
-    dialog.setHelpCommand(CommonDialog::kHelpContents);
+    dialog.setHelpCommand(command);
     dialog.showHelp();
+    m_window->activateWindow();
+    QTRY_COMPARE(QApplication::activeWindow(), m_window.get());
     dialog.showHelp();
-    QCOMPARE(m_window->findChildren<QMessageBox*>().size(), 1);
+    QCOMPARE(windowsNamed(windowName).size(), 1);
+    QWidget* shown = windowsNamed(windowName).first();
+    QTRY_VERIFY(shown->isVisible());
+    if (windowName == QLatin1String("helpWindow"))
+        QTRY_COMPARE(QApplication::activeWindow(), shown); // brought to the front
 
-    // Once closed it goes away, and the next failure says so again.
-    m_window->findChild<QMessageBox*>()->close();
-    QTRY_COMPARE(m_window->findChildren<QMessageBox*>().size(), 0);
+    // Esc closes it, and the next request shows it again, still only one.
+    QTest::keyClick(shown, Qt::Key_Escape);
+    if (keptWhenClosed)
+        QTRY_VERIFY(!shown->isVisible());
+    else
+        QTRY_VERIFY(windowsNamed(windowName).isEmpty());
     dialog.showHelp();
-    QCOMPARE(m_window->findChildren<QMessageBox*>().size(), 1);
+    QCOMPARE(windowsNamed(windowName).size(), 1);
+    QTRY_VERIFY(windowsNamed(windowName).first()->isVisible());
 }
 
 QTEST_MAIN(CommonDialogTest)

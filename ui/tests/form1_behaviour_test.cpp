@@ -5,6 +5,7 @@
 #include "ui/form1.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
@@ -250,10 +251,11 @@ void Form1BehaviourTest::contents_data()
     QTest::addColumn<bool>("fileThere");
     QTest::addColumn<bool>("openerSucceeds");
     QTest::addColumn<bool>("opened");
+    QTest::addColumn<bool>("guide"); // the program's own guide stands in
 
-    QTest::newRow("help file present") << true << true << true;
-    QTest::newRow("help file missing") << false << true << false;
-    QTest::newRow("nothing opens it") << true << false << true;
+    QTest::newRow("help file present") << true << true << true << false;
+    QTest::newRow("help file missing") << false << true << false << true;
+    QTest::newRow("nothing opens it") << true << false << true << false;
 }
 
 void Form1BehaviourTest::contents()
@@ -261,6 +263,7 @@ void Form1BehaviourTest::contents()
     QFETCH(bool, fileThere);
     QFETCH(bool, openerSucceeds);
     QFETCH(bool, opened);
+    QFETCH(bool, guide);
 
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
@@ -290,8 +293,19 @@ void Form1BehaviourTest::contents()
     else
         QVERIFY(requests.isEmpty());
 
+    QWidget* guideWindow = nullptr;
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (window->objectName() == QLatin1String("helpWindow"))
+            guideWindow = window;
+    QCOMPARE(guideWindow != nullptr, guide);
+    if (guide) {
+        QTRY_VERIFY(guideWindow->isVisible());
+        QCOMPARE(guideWindow->windowModality(), Qt::NonModal);
+        guideWindow->close();
+    }
+
     auto* message = m_form->findChild<QMessageBox*>(QStringLiteral("helpMessage"));
-    if (fileThere && openerSucceeds) {
+    if ((fileThere && openerSucceeds) || guide) {
         QVERIFY(!message);
     } else {
         QVERIFY(message);
