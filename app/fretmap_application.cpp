@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -63,12 +64,15 @@ struct HeldMessage {
 };
 
 // The state of the one WindowSystemStart: Qt's handler takes no context.
+// The platform may report from its own event thread once it has connected.
+std::mutex g_mutex;
 QtMessageHandler g_previousHandler = nullptr;
 std::vector<HeldMessage> g_heldMessages;
 bool g_displayNamed = false;
 
 void startMessageHandler(QtMsgType type, const QMessageLogContext& context, const QString& text)
 {
+    const std::lock_guard lock(g_mutex);
     if (type != QtFatalMsg) {
         g_heldMessages.push_back({type, context.category ? context.category : "", text});
         return;
@@ -105,6 +109,7 @@ WindowSystemStart::WindowSystemStart(bool displayNamed)
 WindowSystemStart::~WindowSystemStart()
 {
     qInstallMessageHandler(g_previousHandler);
+    const std::lock_guard lock(g_mutex);
     for (const HeldMessage& message : g_heldMessages) {
         const QMessageLogContext context(nullptr, 0, nullptr, message.category.c_str());
         qt_message_output(message.type, context, message.text);
