@@ -19,6 +19,10 @@ public:
 
     FretmapApplication(int& argc, char** argv);
 
+    // The program's name, version and desktop entry. They need no
+    // application object, so --version can answer before one exists.
+    static void setIdentity();
+
     bool notify(QObject* receiver, QEvent* event) override;
 
     void setReporter(Reporter reporter) { m_reporter = std::move(reporter); }
@@ -30,6 +34,21 @@ private:
     void report(const QString& what);
 
     Reporter m_reporter = &FretmapApplication::showErrorMessage;
+};
+
+// Watches the start of the window system. Qt ends a start without a display
+// with a fatal message that suggests reinstalling the program; while this
+// object lives, such a start ends instead with one line on standard error
+// that says what is missing, and exit code 1. Qt's other messages of the
+// start are held back and passed on when the object goes.
+class WindowSystemStart {
+public:
+    // displayNamed: the command line named the display or the platform.
+    explicit WindowSystemStart(bool displayNamed);
+    ~WindowSystemStart();
+
+    WindowSystemStart(const WindowSystemStart&) = delete;
+    WindowSystemStart& operator=(const WindowSystemStart&) = delete;
 };
 
 } // namespace fretmap

@@ -1,10 +1,40 @@
+#include "command_line.h"
 #include "fretmap_application.h"
 #include "ui/form1.h"
 
+#include <cstdio>
+#include <optional>
+
 int main(int argc, char* argv[])
 {
-    fretmap::FretmapApplication app(argc, argv);
-    fretmap::Form1 form1;
+    using namespace fretmap;
+
+    FretmapApplication::setIdentity();
+    const CommandLine command = readCommandLine(argc, argv);
+    switch (command.action) {
+    case CommandLineAction::ShowHelp:
+        std::fputs(helpText().c_str(), stdout);
+        return 0;
+    case CommandLineAction::ShowVersion:
+        std::printf("Fretmap %s\n", FRETMAP_VERSION);
+        return 0;
+    case CommandLineAction::Refuse:
+        std::fputs(refusalMessage(command.refused).c_str(), stderr);
+        return 2;
+    case CommandLineAction::Start:
+        break;
+    }
+
+    std::optional<WindowSystemStart> start(std::in_place, command.displayNamed);
+    FretmapApplication app(argc, argv);
+    start.reset();
+    // Qt has taken its own options out; what it left is not for it either.
+    if (argc > 1) {
+        std::fputs(refusalMessage(argv[1]).c_str(), stderr);
+        return 2;
+    }
+
+    Form1 form1;
     form1.show();
     return app.exec();
 }

@@ -2,11 +2,14 @@
 // goes on handling events.
 
 #include "fretmap_application.h"
+#include "ui/frmabout_design.h"
+#include "ui/qt_text.h"
 
 #include <QMessageBox>
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
 #include <stdexcept>
 
 using fretmap::FretmapApplication;
@@ -55,6 +58,7 @@ private slots:
     void reportsAndGoesOn();
     void reportsFromASlot();
     void defaultReportIsAMessageBox();
+    void aboutWindowShowsTheVersion();
 
 private:
     QStringList m_reports;
@@ -152,6 +156,17 @@ void FretmapApplicationTest::defaultReportIsAMessageBox()
     QVERIFY(box->text().contains(QStringLiteral("chord code overflow")));
     QVERIFY(!box->isModal());
     box->close();
+}
+
+void FretmapApplicationTest::aboutWindowShowsTheVersion()
+{
+    // The about window's text is fixed in its design, the version comes from
+    // the build: a new version must change both.
+    const auto& controls = fretmap::frmabout::kControls;
+    const auto label = std::find_if(controls.begin(), controls.end(),
+                                    [](const auto& control) { return control.name == "lblVersion"; });
+    QVERIFY(label != controls.end());
+    QCOMPARE(fretmap::toQString(label->text), QStringLiteral("Version ") + QCoreApplication::applicationVersion());
 }
 
 int main(int argc, char** argv)

@@ -1,0 +1,67 @@
+// The program started from a shell without a display: --help and --version
+// answer, an argument it does not take is refused, and a start without a
+// display says so in one line instead of Qt's abort.
+
+#include <QProcess>
+#include <QTest>
+
+class CommandLineTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void run_data();
+    void run();
+};
+
+void CommandLineTest::run_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("output"); // on stdout for exit code 0, else stderr
+
+    const QString version = QStringLiteral("Fretmap " FRETMAP_VERSION "\n");
+    QTest::newRow("help") << QStringList{"--help"} << 0 << "--version";
+    QTest::newRow("version") << QStringList{"--version"} << 0 << version;
+    QTest::newRow("version after Qt's options") << QStringList{"-style", "fusion", "-reverse", "-v"} << 0 << version;
+    QTest::newRow("unknown option") << QStringList{"--bogus"} << 2 << "\"--bogus\"";
+    QTest::newRow("stray word") << QStringList{"Cm7"} << 2 << "\"Cm7\"";
+    QTest::newRow("unknown after Qt's options") << QStringList{"-platform", "xcb", "-x"} << 2 << "\"-x\"";
+    QTest::newRow("value joined to Qt's option that takes none") << QStringList{"-reverse=1"} << 2 << "\"-reverse=1\"";
+    QTest::newRow("control characters") << QStringList{"-a\nb\x1b[2J"} << 2 << "\"-a?b?[2J\"";
+    QTest::newRow("no display") << QStringList{} << 1 << "needs a graphical display";
+    QTest::newRow("Qt's options, no display") << QStringList{"-style=fusion", "-reverse"} << 1 << "needs a graphical display";
+    QTest::newRow("display named but not there") << QStringList{"-display", ":1234"} << 1 << ":1234";
+}
+
+void CommandLineTest::run()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, output);
+
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        environment.remove(QString::fromLatin1(name));
+    QProcess program;
+    program.setProcessEnvironment(environment);
+    program.start(QStringLiteral(FRETMAP_PROGRAM), arguments);
+    QVERIFY2(program.waitForFinished(60000), qPrintable(program.errorString()));
+
+    const QString out = QString::fromLocal8Bit(program.readAllStandardOutput());
+    const QString err = QString::fromLocal8Bit(program.readAllStandardError());
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QVERIFY2(program.exitCode() == exitCode, qPrintable(err));
+    if (exitCode == 0) {
+        QVERIFY2(out.contains(output), qPrintable(out));
+        QCOMPARE(err, QString());
+    } else {
+        // One line that says what went wrong, and nothing else.
+        QVERIFY2(err.contains(output), qPrintable(err));
+        QCOMPARE(err.count(QLatin1Char('\n')), 1);
+        QVERIFY(err.endsWith(QLatin1Char('\n')));
+        QCOMPARE(out, QString());
+    }
+}
+
+QTEST_GUILESS_MAIN(CommandLineTest)
+#include "command_line_test.moc"
