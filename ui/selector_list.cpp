@@ -1,6 +1,9 @@
 #include "selector_list.h"
 
+#include <QKeyEvent>
 #include <QStyledItemDelegate>
+
+#include <optional>
 
 namespace fretmap {
 
@@ -25,6 +28,26 @@ public:
 private:
     int m_rowHeight;
 };
+
+// The row that a move key picks in a list with nothing selected: its first
+// row, or its last for End, as a list box does. Qt would move on from the
+// current row, which Tab has already set to the first without selecting it,
+// and so skip the first row (Down) or pick nothing (Home, Up).
+std::optional<int> firstPick(int key, int count)
+{
+    switch (key) {
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_Home:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+        return 0;
+    case Qt::Key_End:
+        return count - 1;
+    default:
+        return std::nullopt;
+    }
+}
 
 } // namespace
 
@@ -51,6 +74,18 @@ QItemSelectionModel::SelectionFlags SelectorList::selectionCommand(const QModelI
     if (command.testAnyFlags(QItemSelectionModel::Deselect | QItemSelectionModel::Toggle))
         return QItemSelectionModel::NoUpdate;
     return command;
+}
+
+void SelectorList::keyPressEvent(QKeyEvent* event)
+{
+    if (!selectionModel()->hasSelection() && count() > 0) {
+        if (const auto row = firstPick(event->key(), count())) {
+            setCurrentRow(*row); // selects it, and so reports the pick
+            event->accept();
+            return;
+        }
+    }
+    QListWidget::keyPressEvent(event);
 }
 
 void SelectorList::reportSelection()

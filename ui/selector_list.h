@@ -25,6 +25,10 @@ protected:
     QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
                                                          const QEvent* event = nullptr) const override;
 
+    // In a list with nothing picked yet, the first move key picks where the
+    // list starts instead of moving past it.
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     void reportSelection();
 };
