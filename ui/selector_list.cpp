@@ -55,6 +55,9 @@ SelectorList::SelectorList(std::span<const std::string_view> items, int rowHeigh
     : QListWidget(parent)
 {
     setSelectionMode(QAbstractItemView::SingleSelection);
+    // A list box's standard border: two pixels, sunken. The list heights
+    // allow exactly that around the rows.
+    setFrameStyle(QFrame::WinPanel | QFrame::Sunken);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setUniformItemSizes(true);

@@ -8,8 +8,9 @@
 namespace fretmap {
 
 // One of the selector lists: fixed items, one selected at most, rows of a
-// fixed height and never a scroll bar. It reports each change of the
-// selected item, by mouse or by keyboard, as picked(row).
+// fixed height inside a two-pixel sunken border and never a scroll bar. It
+// reports each change of the selected item, by mouse or by keyboard, as
+// picked(row).
 class SelectorList : public QListWidget {
     Q_OBJECT
 

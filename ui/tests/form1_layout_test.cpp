@@ -176,6 +176,8 @@ void Form1LayoutTest::listItems()
         QCOMPARE(rect.height(), 12);
         QVERIFY2(list->viewport()->rect().contains(rect), qPrintable(list->item(row)->text()));
     }
+    // ... and together they fill the list inside its border, with no strip left under the last.
+    QCOMPARE(list->count() * 12, list->viewport()->height());
 }
 
 void Form1LayoutTest::stacking_data()
