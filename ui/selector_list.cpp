@@ -62,8 +62,13 @@ SelectorList::SelectorList(std::span<const std::string_view> items, int rowHeigh
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setUniformItemSizes(true);
     setItemDelegate(new FixedRowDelegate(rowHeight, this));
-    for (std::string_view item : items)
-        addItem(QString::fromUtf8(item.data(), static_cast<qsizetype>(item.size())));
+    for (std::string_view item : items) {
+        auto* row = new QListWidgetItem(QString::fromUtf8(item.data(), static_cast<qsizetype>(item.size())), this);
+        // The blank item (a TAB or a space) means none; read out as it is it
+        // would be silence or "tab".
+        if (row->text().trimmed().isEmpty())
+            row->setData(Qt::AccessibleTextRole, tr("none"));
+    }
 
     // The selection, not the current row: a list that gets the focus by Tab
     // makes its first row current without anything being picked.

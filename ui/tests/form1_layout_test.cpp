@@ -5,6 +5,7 @@
 
 #include "ui/form1.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QFontInfo>
 #include <QFrame>
@@ -178,6 +179,14 @@ void Form1LayoutTest::listItems()
     }
     // ... and together they fill the list inside its border, with no strip left under the last.
     QCOMPARE(list->count() * 12, list->viewport()->height());
+
+    // A screen reader reads a blank item as "none", every other item as it shows.
+    QAccessibleInterface* listAccess = QAccessible::queryAccessibleInterface(list);
+    QVERIFY(listAccess);
+    QCOMPARE(listAccess->childCount(), list->count());
+    for (int row = 0; row < list->count(); ++row)
+        QCOMPARE(listAccess->child(row)->text(QAccessible::Name),
+                 items[row].trimmed().isEmpty() ? QStringLiteral("none") : items[row]);
 }
 
 void Form1LayoutTest::stacking_data()
