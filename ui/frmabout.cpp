@@ -136,11 +136,17 @@ void frmAbout::show()
     // A window that has closed but is not yet deleted is already unloaded.
     if (m_window && !m_window->isVisible())
         delete m_window;
-    if (!m_window)
+    if (!m_window) {
         m_window = load();
+        // OK has the focus when the window is loaded; an open window keeps
+        // the focus where the user left it.
+        if (auto* ok = m_window->findChild<QWidget*>(QStringLiteral("cmdOK")))
+            ok->setFocus();
+    }
 
-    if (auto* ok = m_window->findChild<QWidget*>(QStringLiteral("cmdOK")))
-        ok->setFocus();
+    // Coming to the front includes coming back from the taskbar.
+    if (m_window->isMinimized())
+        m_window->setWindowState(m_window->windowState() & ~Qt::WindowMinimized);
     m_window->show();
     m_window->raise();
     m_window->activateWindow();

@@ -89,6 +89,8 @@ void play(const QString& step, QWidget* mainWindow)
         QTest::mouseClick(about->findChild<QPushButton*>(QStringLiteral("cmdOK")), Qt::LeftButton);
     } else if (step == QLatin1String("close")) {
         about->windowHandle()->close();
+    } else if (step == QLatin1String("minimise")) {
+        about->setWindowState(about->windowState() | Qt::WindowMinimized);
     } else {
         const Qt::Key key = step == QLatin1String("enter") ? Qt::Key_Return
                           : step == QLatin1String("esc")   ? Qt::Key_Escape
@@ -460,7 +462,7 @@ void FrmAboutTest::reloadShowsTheSameWindow()
 // The program's windows after a sequence of user actions. "about" and
 // "exit" are the main window's menu commands, "closeMain" its close button,
 // "main" a click that brings it to the front;
-// "ok", "enter", "esc", "tab" and "close" act on the about window.
+// "ok", "enter", "esc", "tab", "close" and "minimise" act on the about window.
 void FrmAboutTest::lifecycle_data()
 {
     QTest::addColumn<QString>("main");
@@ -479,7 +481,10 @@ void FrmAboutTest::lifecycle_data()
         QTest::newRow(prefix + "about") << main << QStringList{"about"} << true << true << false << "cmdOK";
         QTest::newRow(prefix + "about twice") << main << QStringList{"about", "about"} << true << true << false << "cmdOK";
         QTest::newRow(prefix + "about, tab") << main << QStringList{"about", "tab"} << true << true << false << "picIcon";
-        QTest::newRow(prefix + "about, tab, about") << main << QStringList{"about", "tab", "about"} << true << true << false << "cmdOK";
+        QTest::newRow(prefix + "about, tab, about") << main << QStringList{"about", "tab", "about"} << true << true << false << "picIcon";
+        QTest::newRow(prefix + "about, minimise") << main << QStringList{"about", "minimise"} << true << true << false << "cmdOK";
+        QTest::newRow(prefix + "about, minimise, about") << main
+            << QStringList{"about", "minimise", "about"} << true << true << false << "cmdOK";
         QTest::newRow(prefix + "about, main, about") << main << QStringList{"about", "main", "about"} << true << true << false << "cmdOK";
         QTest::newRow(prefix + "about, ok") << main << QStringList{"about", "ok"} << false << true << false << "";
         QTest::newRow(prefix + "about, enter") << main << QStringList{"about", "enter"} << false << true << false << "";
@@ -536,6 +541,7 @@ void FrmAboutTest::lifecycle()
     QCOMPARE(aboutWindowCount(), aboutOpen ? 1 : 0);
     if (about) {
         QCOMPARE(about->focusWidget()->objectName(), focus);
+        QCOMPARE(about->isMinimized(), steps.last() == QLatin1String("minimise"));
         // Shown last, so it is in front and takes the keyboard.
         if (steps.last() == QLatin1String("about"))
             QTRY_COMPARE(QApplication::activeWindow(), about);
