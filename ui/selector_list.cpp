@@ -58,6 +58,9 @@ SelectorList::SelectorList(std::span<const std::string_view> items, int rowHeigh
     // A list box's standard border: two pixels, sunken. The list heights
     // allow exactly that around the rows.
     setFrameStyle(QFrame::WinPanel | QFrame::Sunken);
+    // Inside that border "sus4" fills the style's text room to the pixel, and
+    // Qt would shorten it and "sus2" alike to "su...": an item is drawn whole.
+    setTextElideMode(Qt::ElideNone);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setUniformItemSizes(true);
