@@ -48,9 +48,6 @@ QWidget* createControl(const frmabout::ControlDesign& design, QDialog* window)
         // designer shows them.
         label->setAlignment((design.centred ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignTop);
         label->setWordWrap(design.wrapped);
-        QPalette palette = label->palette();
-        palette.setColor(QPalette::WindowText, Qt::black);
-        label->setPalette(palette);
         control = label;
         break;
     }
@@ -98,6 +95,11 @@ QDialog* load()
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->setWindowTitle(toQString(frmabout::kCaption));
     window->setWindowIcon(QIcon(toQString(frmabout::kIcon)));
+    // A whole palette made from the face colour: black texts, white fields,
+    // and shades of the face for the button and the picture's edge. Being
+    // complete, it takes nothing from a dark desktop palette, so no text
+    // ends up black on dark grey.
+    window->setPalette(QPalette(QColor::fromRgb(frmabout::kFaceRgb)));
 
     QFont font(toQString(frmabout::kFontFamily));
     font.setPixelSize(frmabout::kFontPixelSize);
@@ -136,11 +138,17 @@ void frmAbout::show()
     // A window that has closed but is not yet deleted is already unloaded.
     if (m_window && !m_window->isVisible())
         delete m_window;
-    if (!m_window)
+    if (!m_window) {
         m_window = load();
+        // OK has the focus when the window is loaded; an open window keeps
+        // the focus where the user left it.
+        if (auto* ok = m_window->findChild<QWidget*>(QStringLiteral("cmdOK")))
+            ok->setFocus();
+    }
 
-    if (auto* ok = m_window->findChild<QWidget*>(QStringLiteral("cmdOK")))
-        ok->setFocus();
+    // Coming to the front includes coming back from the taskbar.
+    if (m_window->isMinimized())
+        m_window->setWindowState(m_window->windowState() & ~Qt::WindowMinimized);
     m_window->show();
     m_window->raise();
     m_window->activateWindow();

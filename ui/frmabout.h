@@ -24,8 +24,9 @@ public:
     frmAbout(const frmAbout&) = delete;
     frmAbout& operator=(const frmAbout&) = delete;
 
-    // Loads the window if it is not open, then brings it to the front with
-    // the focus on OK. There is never more than one about window.
+    // Loads the window, with the focus on OK, if it is not open; then brings
+    // it to the front, restoring it if it is minimised. There is never more
+    // than one about window.
     void show();
 
     // The open window, or nullptr while it is unloaded.

@@ -17,6 +17,11 @@ inline constexpr std::string_view kCaption = "About ";
 // relative to the main window.
 inline constexpr TwipsRect kClientArea{2340, 1935, 5730, 3375};
 
+// The window keeps its designed colours whatever the desktop's palette:
+// black texts on a light grey face, on which the grey and white rule reads as
+// an etched groove. The button face of the classic light desktop.
+inline constexpr unsigned kFaceRgb = 0xF0F0F0;
+
 inline constexpr std::string_view kIcon = ":/icons/frmabout.xpm";
 inline constexpr std::string_view kPicture = ":/icons/about_picture.xpm";
 

@@ -1,6 +1,9 @@
 #include "selector_list.h"
 
+#include <QKeyEvent>
 #include <QStyledItemDelegate>
+
+#include <optional>
 
 namespace fretmap {
 
@@ -26,18 +29,49 @@ private:
     int m_rowHeight;
 };
 
+// The row that a move key picks in a list with nothing selected: its first
+// row, or its last for End, as a list box does. Qt would move on from the
+// current row, which Tab has already set to the first without selecting it,
+// and so skip the first row (Down) or pick nothing (Home, Up).
+std::optional<int> firstPick(int key, int count)
+{
+    switch (key) {
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_Home:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+        return 0;
+    case Qt::Key_End:
+        return count - 1;
+    default:
+        return std::nullopt;
+    }
+}
+
 } // namespace
 
 SelectorList::SelectorList(std::span<const std::string_view> items, int rowHeight, QWidget* parent)
     : QListWidget(parent)
 {
     setSelectionMode(QAbstractItemView::SingleSelection);
+    // A list box's standard border: two pixels, sunken. The list heights
+    // allow exactly that around the rows.
+    setFrameStyle(QFrame::WinPanel | QFrame::Sunken);
+    // Inside that border "sus4" fills the style's text room to the pixel, and
+    // Qt would shorten it and "sus2" alike to "su...": an item is drawn whole.
+    setTextElideMode(Qt::ElideNone);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setUniformItemSizes(true);
     setItemDelegate(new FixedRowDelegate(rowHeight, this));
-    for (std::string_view item : items)
-        addItem(QString::fromUtf8(item.data(), static_cast<qsizetype>(item.size())));
+    for (std::string_view item : items) {
+        auto* row = new QListWidgetItem(QString::fromUtf8(item.data(), static_cast<qsizetype>(item.size())), this);
+        // The blank item (a TAB or a space) means none; read out as it is it
+        // would be silence or "tab".
+        if (row->text().trimmed().isEmpty())
+            row->setData(Qt::AccessibleTextRole, tr("none"));
+    }
 
     // The selection, not the current row: a list that gets the focus by Tab
     // makes its first row current without anything being picked.
@@ -51,6 +85,18 @@ QItemSelectionModel::SelectionFlags SelectorList::selectionCommand(const QModelI
     if (command.testAnyFlags(QItemSelectionModel::Deselect | QItemSelectionModel::Toggle))
         return QItemSelectionModel::NoUpdate;
     return command;
+}
+
+void SelectorList::keyPressEvent(QKeyEvent* event)
+{
+    if (!selectionModel()->hasSelection() && count() > 0) {
+        if (const auto row = firstPick(event->key(), count())) {
+            setCurrentRow(*row); // selects it, and so reports the pick
+            event->accept();
+            return;
+        }
+    }
+    QListWidget::keyPressEvent(event);
 }
 
 void SelectorList::reportSelection()

@@ -8,8 +8,9 @@
 namespace fretmap {
 
 // One of the selector lists: fixed items, one selected at most, rows of a
-// fixed height and never a scroll bar. It reports each change of the
-// selected item, by mouse or by keyboard, as picked(row).
+// fixed height inside a two-pixel sunken border and never a scroll bar. It
+// reports each change of the selected item, by mouse or by keyboard, as
+// picked(row). A blank item reads as "none" to a screen reader.
 class SelectorList : public QListWidget {
     Q_OBJECT
 
@@ -24,6 +25,10 @@ protected:
     // no "nothing picked" for a list once it has been picked.
     QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
                                                          const QEvent* event = nullptr) const override;
+
+    // In a list with nothing picked yet, the first move key picks where the
+    // list starts instead of moving past it.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void reportSelection();

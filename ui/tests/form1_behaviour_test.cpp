@@ -96,13 +96,16 @@ void Form1BehaviourTest::click(const QString& listName, int row)
     QCOMPARE(target->currentRow(), row);
 }
 
-// Steps: "List<n>:<row>" clicks that row, "display" clicks the button.
+// Steps: "List<n>:<row>" clicks that row, "display" clicks the button, "tab"
+// moves the focus on.
 void Form1BehaviourTest::runSteps(const QStringList& steps)
 {
     auto* command1 = m_form->findChild<QPushButton*>(QStringLiteral("Command1"));
     for (const QString& step : steps) {
         if (step == QLatin1String("display")) {
             QTest::mouseClick(command1, Qt::LeftButton);
+        } else if (step == QLatin1String("tab")) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         } else {
             const QStringList parts = step.split(QLatin1Char(':'));
             click(parts[0], parts[1].toInt());
@@ -173,29 +176,46 @@ void Form1BehaviourTest::displayCycle()
 
 void Form1BehaviourTest::arrowKeys_data()
 {
+    QTest::addColumn<QStringList>("start");
     QTest::addColumn<QString>("listName");
     QTest::addColumn<QList<int>>("keys");
     QTest::addColumn<int>("selectedRow");
     QTest::addColumn<QString>("name");
 
-    // Starting from "C" clicked in List1, or from List1 at "C" and List2 clicked at "m".
-    QTest::newRow("down from C") << "List1" << QList<int>{Qt::Key_Down} << 1 << "C#";
-    QTest::newRow("down twice, up once") << "List1" << QList<int>{Qt::Key_Down, Qt::Key_Down, Qt::Key_Up} << 1
+    const QStringList c{"List1:0"};
+    const QStringList cm{"List1:0", "List2:1"};
+    QTest::newRow("down from C") << c << "List1" << QList<int>{Qt::Key_Down} << 1 << "C#";
+    QTest::newRow("down twice, up once") << c << "List1" << QList<int>{Qt::Key_Down, Qt::Key_Down, Qt::Key_Up} << 1
                                          << "C#";
-    QTest::newRow("up at the top stays") << "List1" << QList<int>{Qt::Key_Up} << 0 << "C";
-    QTest::newRow("end of List1") << "List1" << QList<int>{Qt::Key_End} << 11 << "B";
-    QTest::newRow("down in List2 to sus2") << "List2" << QList<int>{Qt::Key_Down} << 2 << "Csus2";
-    QTest::newRow("up in List2 to the blank") << "List2" << QList<int>{Qt::Key_Up} << 0 << "C";
+    QTest::newRow("up at the top stays") << c << "List1" << QList<int>{Qt::Key_Up} << 0 << "C";
+    QTest::newRow("end of List1") << c << "List1" << QList<int>{Qt::Key_End} << 11 << "B";
+    QTest::newRow("down in List2 to sus2") << cm << "List2" << QList<int>{Qt::Key_Down} << 2 << "Csus2";
+    QTest::newRow("up in List2 to the blank") << cm << "List2" << QList<int>{Qt::Key_Up} << 0 << "C";
+
+    // Nothing picked yet, the focus brought by Tab: the first key picks the
+    // first item (End the last), as a list box does, not the one after it.
+    const QStringList tabbed{"tab", "tab"}; // Picture1, Command1, List1
+    QTest::newRow("untouched: down") << tabbed << "List1" << QList<int>{Qt::Key_Down} << 0 << "C";
+    QTest::newRow("untouched: up") << tabbed << "List1" << QList<int>{Qt::Key_Up} << 0 << "C";
+    QTest::newRow("untouched: home") << tabbed << "List1" << QList<int>{Qt::Key_Home} << 0 << "C";
+    QTest::newRow("untouched: end") << tabbed << "List1" << QList<int>{Qt::Key_End} << 11 << "B";
+    QTest::newRow("untouched: page down") << tabbed << "List1" << QList<int>{Qt::Key_PageDown} << 0 << "C";
+    QTest::newRow("untouched: page up") << tabbed << "List1" << QList<int>{Qt::Key_PageUp} << 0 << "C";
+    QTest::newRow("untouched List2: down picks the blank")
+        << QStringList{"List1:0", "tab"} << "List2" << QList<int>{Qt::Key_Down} << 0 << "C";
+    QTest::newRow("untouched List2: down twice")
+        << QStringList{"List1:0", "tab"} << "List2" << QList<int>{Qt::Key_Down, Qt::Key_Down} << 1 << "Cm";
 }
 
 void Form1BehaviourTest::arrowKeys()
 {
+    QFETCH(QStringList, start);
     QFETCH(QString, listName);
     QFETCH(QList<int>, keys);
     QFETCH(int, selectedRow);
     QFETCH(QString, name);
 
-    runSteps(listName == QLatin1String("List1") ? QStringList{"List1:0"} : QStringList{"List1:0", "List2:1"});
+    runSteps(start);
     QListWidget* target = list(listName);
     QCOMPARE(QApplication::focusWidget(), target);
     for (int key : keys)

@@ -5,6 +5,7 @@
 
 #include "ui/form1.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QFontInfo>
 #include <QFrame>
@@ -176,6 +177,25 @@ void Form1LayoutTest::listItems()
         QCOMPARE(rect.height(), 12);
         QVERIFY2(list->viewport()->rect().contains(rect), qPrintable(list->item(row)->text()));
     }
+    // ... and together they fill the list inside its border, with no strip left under the last.
+    QCOMPARE(list->count() * 12, list->viewport()->height());
+
+    // Each item can be told from the others on screen: none is cut short,
+    // as "sus2" and "sus4" would both be to "su...".
+    const QImage image = list->viewport()->grab().toImage();
+    for (int row = 0; row < list->count(); ++row)
+        for (int other = row + 1; other < list->count(); ++other)
+            QVERIFY2(image.copy(list->visualItemRect(list->item(row)))
+                         != image.copy(list->visualItemRect(list->item(other))),
+                     qPrintable(items[row] + QLatin1String(" looks like ") + items[other]));
+
+    // A screen reader reads a blank item as "none", every other item as it shows.
+    QAccessibleInterface* listAccess = QAccessible::queryAccessibleInterface(list);
+    QVERIFY(listAccess);
+    QCOMPARE(listAccess->childCount(), list->count());
+    for (int row = 0; row < list->count(); ++row)
+        QCOMPARE(listAccess->child(row)->text(QAccessible::Name),
+                 items[row].trimmed().isEmpty() ? QStringLiteral("none") : items[row]);
 }
 
 void Form1LayoutTest::stacking_data()

@@ -15,6 +15,7 @@
 #include <QTest>
 #include <QWindow>
 
+#include <cmath>
 #include <memory>
 
 using fretmap::frmAbout;
@@ -89,6 +90,8 @@ void play(const QString& step, QWidget* mainWindow)
         QTest::mouseClick(about->findChild<QPushButton*>(QStringLiteral("cmdOK")), Qt::LeftButton);
     } else if (step == QLatin1String("close")) {
         about->windowHandle()->close();
+    } else if (step == QLatin1String("minimise")) {
+        about->setWindowState(about->windowState() | Qt::WindowMinimized);
     } else {
         const Qt::Key key = step == QLatin1String("enter") ? Qt::Key_Return
                           : step == QLatin1String("esc")   ? Qt::Key_Escape
@@ -132,6 +135,18 @@ bool playEndsProgram(const QStringList& steps, QWidget* mainWindow)
     QCoreApplication::removePostedEvents(qApp, QEvent::Quit);
     flushDeletes();
     return quit.seen || result != kStillRunning;
+}
+
+// WCAG's contrast ratio of two colours, from 1:1 to 21:1.
+double contrast(const QColor& a, const QColor& b)
+{
+    const auto luminance = [](const QColor& c) {
+        const auto linear = [](float v) { return v <= 0.04045f ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+        return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
+    };
+    const double la = luminance(a);
+    const double lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }
 
 // Everything a user sees of the window, control by control.
@@ -271,13 +286,17 @@ void FrmAboutTest::textsFitTheirBoxes_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<bool>("wrapped");
     QTest::addColumn<Qt::Alignment>("alignment");
+    QTest::addColumn<bool>("darkDesktop"); // the window loaded under a dark application palette
 
     const Qt::Alignment centred = Qt::AlignHCenter | Qt::AlignTop;
-    QTest::newRow("lblDisclaimer") << "lblDisclaimer" << true << (Qt::AlignLeft | Qt::AlignTop);
-    QTest::newRow("lblTitle") << "lblTitle" << false << centred;
-    QTest::newRow("lblVersion") << "lblVersion" << false << centred;
-    QTest::newRow("lblDescription") << "lblDescription" << false << centred;
-    QTest::newRow("lblYear") << "lblYear" << false << centred;
+    for (const bool dark : {false, true}) {
+        const char* suffix = dark ? ", dark desktop" : "";
+        QTest::addRow("lblDisclaimer%s", suffix) << "lblDisclaimer" << true << (Qt::AlignLeft | Qt::AlignTop) << dark;
+        QTest::addRow("lblTitle%s", suffix) << "lblTitle" << false << centred << dark;
+        QTest::addRow("lblVersion%s", suffix) << "lblVersion" << false << centred << dark;
+        QTest::addRow("lblDescription%s", suffix) << "lblDescription" << false << centred << dark;
+        QTest::addRow("lblYear%s", suffix) << "lblYear" << false << centred << dark;
+    }
 }
 
 void FrmAboutTest::textsFitTheirBoxes()
@@ -285,12 +304,27 @@ void FrmAboutTest::textsFitTheirBoxes()
     QFETCH(QString, name);
     QFETCH(bool, wrapped);
     QFETCH(Qt::Alignment, alignment);
+    QFETCH(bool, darkDesktop);
+
+    const QPalette desktop = QApplication::palette();
+    const auto restore = qScopeGuard([&] { QApplication::setPalette(desktop); });
+    if (darkDesktop) {
+        QApplication::setPalette(QPalette(QColor(53, 53, 53))); // light texts on a dark grey
+        play(QStringLiteral("ok"), nullptr);
+        flushDeletes();
+        m_about->show();
+        m_window = m_about->window();
+    }
 
     auto* label = m_window->findChild<QLabel*>(name);
     QVERIFY(label);
     QCOMPARE(label->wordWrap(), wrapped);
     QCOMPARE(label->alignment(), alignment);
     QCOMPARE(label->palette().color(QPalette::WindowText), QColor(Qt::black));
+    // Readable on the window behind it, whatever the desktop's palette (WCAG AA).
+    const double ratio = contrast(label->palette().color(label->foregroundRole()),
+                                  m_window->palette().color(m_window->backgroundRole()));
+    QVERIFY2(ratio >= 4.5, qPrintable(QString::number(ratio)));
 
     // Nothing is cut off: the text lies inside the box, on one line unless
     // the label wraps.
@@ -460,7 +494,7 @@ void FrmAboutTest::reloadShowsTheSameWindow()
 // The program's windows after a sequence of user actions. "about" and
 // "exit" are the main window's menu commands, "closeMain" its close button,
 // "main" a click that brings it to the front;
-// "ok", "enter", "esc", "tab" and "close" act on the about window.
+// "ok", "enter", "esc", "tab", "close" and "minimise" act on the about window.
 void FrmAboutTest::lifecycle_data()
 {
     QTest::addColumn<QString>("main");
@@ -479,7 +513,10 @@ void FrmAboutTest::lifecycle_data()
         QTest::newRow(prefix + "about") << main << QStringList{"about"} << true << true << false << "cmdOK";
         QTest::newRow(prefix + "about twice") << main << QStringList{"about", "about"} << true << true << false << "cmdOK";
         QTest::newRow(prefix + "about, tab") << main << QStringList{"about", "tab"} << true << true << false << "picIcon";
-        QTest::newRow(prefix + "about, tab, about") << main << QStringList{"about", "tab", "about"} << true << true << false << "cmdOK";
+        QTest::newRow(prefix + "about, tab, about") << main << QStringList{"about", "tab", "about"} << true << true << false << "picIcon";
+        QTest::newRow(prefix + "about, minimise") << main << QStringList{"about", "minimise"} << true << true << false << "cmdOK";
+        QTest::newRow(prefix + "about, minimise, about") << main
+            << QStringList{"about", "minimise", "about"} << true << true << false << "cmdOK";
         QTest::newRow(prefix + "about, main, about") << main << QStringList{"about", "main", "about"} << true << true << false << "cmdOK";
         QTest::newRow(prefix + "about, ok") << main << QStringList{"about", "ok"} << false << true << false << "";
         QTest::newRow(prefix + "about, enter") << main << QStringList{"about", "enter"} << false << true << false << "";
@@ -536,6 +573,7 @@ void FrmAboutTest::lifecycle()
     QCOMPARE(aboutWindowCount(), aboutOpen ? 1 : 0);
     if (about) {
         QCOMPARE(about->focusWidget()->objectName(), focus);
+        QCOMPARE(about->isMinimized(), steps.last() == QLatin1String("minimise"));
         // Shown last, so it is in front and takes the keyboard.
         if (steps.last() == QLatin1String("about"))
             QTRY_COMPARE(QApplication::activeWindow(), about);
