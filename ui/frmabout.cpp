@@ -2,6 +2,7 @@
 
 #include "frmabout_design.h"
 #include "qt_text.h"
+#include "window_icon.h"
 
 #include <QDialog>
 #include <QFont>
@@ -97,7 +98,7 @@ QDialog* load()
     window->setObjectName(QStringLiteral("frmAbout"));
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->setWindowTitle(toQString(frmabout::kCaption));
-    window->setWindowIcon(QIcon(toQString(frmabout::kIcon)));
+    window->setWindowIcon(iconFromRenders(frmabout::kIcon));
 
     QFont font(toQString(frmabout::kFontFamily));
     font.setPixelSize(frmabout::kFontPixelSize);
