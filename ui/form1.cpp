@@ -7,6 +7,7 @@
 #include "qt_text.h"
 #include "selector_list.h"
 #include "twips.h"
+#include "window_icon.h"
 
 #include <QAction>
 #include <QApplication>
@@ -27,7 +28,7 @@ Form1::Form1(QWidget* parent)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(toQString(form1::kCaption));
-    setWindowIcon(QIcon(QStringLiteral(":/icons/fretmap.xpm")));
+    setWindowIcon(iconFromRenders(form1::kIcon));
 
     m_client->setObjectName(QStringLiteral("client"));
     QFont clientFont = m_client->font();

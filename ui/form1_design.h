@@ -12,6 +12,10 @@
 namespace fretmap::form1 {
 
 inline constexpr std::string_view kCaption = "Fretmap";
+// The window icon, rendered at each size a title bar or task switcher asks for.
+inline constexpr std::array<std::string_view, 5> kIcon{
+    ":/icons/fretmap-16.png", ":/icons/fretmap-32.png", ":/icons/fretmap-48.png",
+    ":/icons/fretmap-64.png", ":/icons/fretmap-128.png"};
 inline constexpr int kClientWidth = 7005;
 inline constexpr int kClientHeight = 3525;
 

@@ -2,6 +2,7 @@
 
 #include "frmabout_design.h"
 #include "qt_text.h"
+#include "window_icon.h"
 
 #include <QDialog>
 #include <QFont>
@@ -94,7 +95,7 @@ QDialog* load()
     window->setObjectName(QStringLiteral("frmAbout"));
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->setWindowTitle(toQString(frmabout::kCaption));
-    window->setWindowIcon(QIcon(toQString(frmabout::kIcon)));
+    window->setWindowIcon(iconFromRenders(frmabout::kIcon));
     // A whole palette made from the face colour: black texts, white fields,
     // and shades of the face for the button and the picture's edge. Being
     // complete, it takes nothing from a dark desktop palette, so no text

@@ -22,7 +22,10 @@ inline constexpr TwipsRect kClientArea{2340, 1935, 5730, 3375};
 // an etched groove. The button face of the classic light desktop.
 inline constexpr unsigned kFaceRgb = 0xF0F0F0;
 
-inline constexpr std::string_view kIcon = ":/icons/frmabout.xpm";
+// The window icon, rendered at each size a title bar or task switcher asks for.
+inline constexpr std::array<std::string_view, 5> kIcon{
+    ":/icons/frmabout-16.png", ":/icons/frmabout-32.png", ":/icons/frmabout-48.png",
+    ":/icons/frmabout-64.png", ":/icons/frmabout-128.png"};
 inline constexpr std::string_view kPicture = ":/icons/about_picture.xpm";
 
 // The window's default font, used by every control without a font of its

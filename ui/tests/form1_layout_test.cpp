@@ -95,6 +95,9 @@ void Form1LayoutTest::window()
     const QImage image = icon.pixmap(32, 32).toImage();
     QCOMPARE(image.size(), QSize(32, 32));
     QVERIFY(image.convertToFormat(QImage::Format_Indexed8).colorCount() <= 256);
+    // A render of its own at each size and at scale 2, never a scaled-up copy.
+    for (const int size : {16, 32, 64})
+        QCOMPARE(icon.pixmap(QSize(size, size), 2.0).size(), QSize(2 * size, 2 * size));
 
     // Opens with the focus on the board, the first control in the tab order.
     QCOMPARE(QApplication::focusWidget(), control("Picture1"));

@@ -375,7 +375,7 @@ void FrmAboutTest::icons()
 {
     const QImage icon = m_window->windowIcon().pixmap(32, 32).toImage();
     const QImage picture = m_window->findChild<QLabel*>(QStringLiteral("picIcon"))->pixmap().toImage();
-    const QImage mainIcon(QStringLiteral(":/icons/fretmap.xpm"));
+    const QImage mainIcon(QStringLiteral(":/icons/fretmap-32.png"));
 
     for (const QImage& image : {icon, picture}) {
         QCOMPARE(image.size(), QSize(32, 32));
@@ -387,6 +387,7 @@ void FrmAboutTest::icons()
         QVERIFY(colours.size() > 2);
         QVERIFY(colours.size() <= 256);
     }
+    QCOMPARE(m_window->windowIcon().pixmap(QSize(64, 64), 2.0).size(), QSize(128, 128));
     const QImage::Format format = QImage::Format_ARGB32;
     QVERIFY(icon.convertToFormat(format) != picture.convertToFormat(format));
     if (!mainIcon.isNull()) {
