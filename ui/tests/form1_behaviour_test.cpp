@@ -331,8 +331,6 @@ void Form1BehaviourTest::screenReader_data()
     QTest::newRow("before any display") << QStringList{} << "No chord shown" << 0;
     QTest::newRow("C") << QStringList{"List1:0", "display"} << c << 1;
     QTest::newRow("C twice is announced twice") << QStringList{"List1:0", "display", "display"} << c << 2;
-    QTest::newRow("unknown after C") << QStringList{"List1:0", "display", "List3:1", "display"}
-                                     << "Unknown chord: no fingering" << 2;
 }
 
 // The window as a screen reader reaches it: through QAccessible, with

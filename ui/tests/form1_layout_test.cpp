@@ -509,10 +509,10 @@ void Form1LayoutTest::boardUnderDarkPalette()
     });
     QApplication::setStyle(QStringLiteral("Fusion"));
     QPalette dark = QApplication::palette();
-    dark.setColor(QPalette::Window, QColor(0x2d, 0x2d, 0x2d));
-    dark.setColor(QPalette::WindowText, QColor(0xee, 0xee, 0xee));
-    dark.setColor(QPalette::Base, QColor(0x1e, 0x1e, 0x1e));
-    dark.setColor(QPalette::Text, QColor(0xee, 0xee, 0xee));
+    for (const auto role : {QPalette::Window, QPalette::Base})
+        dark.setColor(role, QColor(0x2d, 0x2d, 0x2d));
+    for (const auto role : {QPalette::WindowText, QPalette::Text})
+        dark.setColor(role, QColor(0xee, 0xee, 0xee));
     QApplication::setPalette(dark);
     // A window opened under the dark theme.
     m_form = std::make_unique<Form1>();
@@ -533,7 +533,8 @@ void Form1LayoutTest::boardUnderDarkPalette()
         const QRect area = label->geometry();
         for (int y = area.top(); y <= area.bottom(); ++y)
             for (int x = area.left(); x <= area.right(); ++x)
-                best = std::max(best, contrast(board.pixelColor(x, y), paper));
+                if ((y - client.y()) % 24 != 0 && (x - client.x()) % 40 != 0) // not on a string or fret
+                    best = std::max(best, contrast(board.pixelColor(x, y), paper));
         QVERIFY2(best >= 4.5, qPrintable(label->objectName() + QStringLiteral(" ") + label->text()));
     }
     // A string past the last fret, and the nut.
