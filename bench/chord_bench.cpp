@@ -74,4 +74,19 @@ void displayCycle(benchmark::State& state)
 }
 BENCHMARK(displayCycle);
 
+// What the main window adds to each display for a screen reader.
+void describeBoard(benchmark::State& state)
+{
+    ChordSelection selection;
+    selection.pick(1, 8);
+    selection.pick(5, 1);
+    selection.pick(7, 1);
+    NullSurface surface;
+    FretboardView view(selection, surface);
+    view.display();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(view.description());
+}
+BENCHMARK(describeBoard);
+
 } // namespace

@@ -2,11 +2,13 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace fretmap {
 
 class ChordSelection;
+struct ChordEntry;
 
 // What the board currently shows: the marker index of each string (strings[0]
 // is string 1) and the base fret. All zero before the first display.
@@ -14,6 +16,11 @@ struct FretboardState {
     std::array<std::int16_t, 6> strings{};
     std::int16_t baseFret = 0;
 };
+
+// The board in words, for a screen reader or any front end that cannot show
+// the drawing: "Cm7, base fret 3: string 1 fret 3, ..., string 6 not played".
+// Each stopped string is given at the fret it is actually stopped at.
+std::string describeFingering(std::string_view caption, const FretboardState& state);
 
 // The three operations a window offers to draw the board.
 class BoardSurface {
@@ -37,10 +44,15 @@ public:
 
     const FretboardState& state() const { return m_state; }
 
+    // What the board shows, in words: the fingering of the last display,
+    // or that nothing or no known chord is shown.
+    std::string description() const;
+
 private:
     const ChordSelection& m_selection;
     BoardSurface& m_surface;
     FretboardState m_state;
+    const ChordEntry* m_shown = nullptr; // the entry of the last display, if any
 };
 
 } // namespace fretmap

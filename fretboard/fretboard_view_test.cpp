@@ -47,11 +47,17 @@ constexpr std::array<int, 6> kEmpty{0, 0, 0, 0, 0, 0};
 constexpr std::array<int, 6> kC{0, 1, 0, 2, 3, 6};
 constexpr std::array<int, 6> kCm{1, 2, 3, 3, 1, 6};
 
+// The board in words after C and after a selection the chart does not know.
+const std::string kCWords = "C, base fret 1: string 1 open, string 2 fret 1, string 3 open, string 4 fret 2, "
+                            "string 5 fret 3, string 6 not played";
+const std::string kUnknownWords = "Unknown chord: no fingering";
+
 struct CycleCase {
     const char* name;
     std::vector<Picks> picksBeforeEachDisplay;
     Calls lastCycle; // the calls of the last display only
     FretboardState stateAfter;
+    std::string description; // what the view says the board shows afterwards
 };
 
 void PrintTo(const CycleCase& c, std::ostream* os) { *os << c.name; }
@@ -74,22 +80,31 @@ TEST_P(DisplayCycleTest, MakesTheCallsInOrder)
     EXPECT_EQ(surface.calls, GetParam().lastCycle);
     EXPECT_EQ(view.state().strings, GetParam().stateAfter.strings);
     EXPECT_EQ(view.state().baseFret, GetParam().stateAfter.baseFret);
+    EXPECT_EQ(view.description(), GetParam().description);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Fretboard, DisplayCycleTest,
     testing::Values(
-        CycleCase{"NothingPickedShowsUnknown", {{}}, cycle(kEmpty, "unknown", kEmpty, "1"), {{}, 1}},
-        CycleCase{"C", {{{1, 0}}}, cycle(kEmpty, "C", kC, "1"), {{0, 1, 0, 2, 3, 6}, 1}},
-        CycleCase{"CmAfterC", {{{1, 0}}, {{2, 1}}}, cycle(kC, "Cm", kCm, "3"), {{1, 2, 3, 3, 1, 6}, 3}},
-        CycleCase{"SameChordTwice", {{{1, 0}}, {}}, cycle(kC, "C", kC, "1"), {{0, 1, 0, 2, 3, 6}, 1}},
+        CycleCase{"NothingPickedShowsUnknown", {{}}, cycle(kEmpty, "unknown", kEmpty, "1"), {{}, 1}, kUnknownWords},
+        CycleCase{"C", {{{1, 0}}}, cycle(kEmpty, "C", kC, "1"), {{0, 1, 0, 2, 3, 6}, 1}, kCWords},
+        CycleCase{"CmAfterC", {{{1, 0}}, {{2, 1}}}, cycle(kC, "Cm", kCm, "3"), {{1, 2, 3, 3, 1, 6}, 3},
+                  "Cm, base fret 3: string 1 fret 3, string 2 fret 4, string 3 fret 5, string 4 fret 5, "
+                  "string 5 fret 3, string 6 not played"},
+        CycleCase{"Cm7", {{{1, 0}, {2, 1}, {5, 1}}}, cycle(kEmpty, "Cm7", {1, 2, 1, 3, 1, 6}, "3"),
+                  {{1, 2, 1, 3, 1, 6}, 3},
+                  "Cm7, base fret 3: string 1 fret 3, string 2 fret 4, string 3 fret 3, string 4 fret 5, "
+                  "string 5 fret 3, string 6 not played"},
+        CycleCase{"SameChordTwice", {{{1, 0}}, {}}, cycle(kC, "C", kC, "1"), {{0, 1, 0, 2, 3, 6}, 1}, kCWords},
         CycleCase{"TwoDigitBaseFret", {{{1, 8}, {5, 1}, {6, 3}, {7, 3}}},
-                  cycle(kEmpty, "G#7(-9,-5)", {1, 1, 2, 1, 2, 6}, "10"), {{1, 1, 2, 1, 2, 6}, 10}},
-        CycleCase{"UnknownAfterC", {{{1, 0}}, {{3, 1}}}, cycle(kC, "unknown", kEmpty, "1"), {{}, 1}},
+                  cycle(kEmpty, "G#7(-9,-5)", {1, 1, 2, 1, 2, 6}, "10"), {{1, 1, 2, 1, 2, 6}, 10},
+                  "G#7(-9,-5), base fret 10: string 1 fret 10, string 2 fret 10, string 3 fret 11, "
+                  "string 4 fret 10, string 5 fret 11, string 6 not played"},
+        CycleCase{"UnknownAfterC", {{{1, 0}}, {{3, 1}}}, cycle(kC, "unknown", kEmpty, "1"), {{}, 1}, kUnknownWords},
         CycleCase{"OverflowAfterCmShowsUnknown", {{{1, 0}, {2, 1}}, {{8, 2}, {9, 2}}},
-                  cycle(kCm, "unknown", kEmpty, "1"), {{}, 1}},
+                  cycle(kCm, "unknown", kEmpty, "1"), {{}, 1}, kUnknownWords},
         CycleCase{"ChordAfterOverflowHidesNothingStale", {{{1, 0}, {8, 3}, {9, 2}}, {{8, 0}, {9, 0}}},
-                  cycle(kEmpty, "C", kC, "1"), {{0, 1, 0, 2, 3, 6}, 1}}),
+                  cycle(kEmpty, "C", kC, "1"), {{0, 1, 0, 2, 3, 6}, 1}, kCWords}),
     [](const testing::TestParamInfo<CycleCase>& info) { return std::string(info.param.name); });
 
 TEST(FretboardViewTest, StartsEmptyAndPicksAloneChangeNothing)
@@ -101,6 +116,7 @@ TEST(FretboardViewTest, StartsEmptyAndPicksAloneChangeNothing)
     EXPECT_TRUE(surface.calls.empty());
     EXPECT_EQ(view.state().strings, (std::array<std::int16_t, 6>{}));
     EXPECT_EQ(view.state().baseFret, 0);
+    EXPECT_EQ(view.description(), "No chord shown");
 }
 
 } // namespace

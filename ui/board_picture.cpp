@@ -4,9 +4,13 @@
 #include "qt_text.h"
 #include "twips.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QLabel>
 #include <QPainter>
 #include <QString>
+
+#include <algorithm>
 
 #include <stdexcept>
 #include <string>
@@ -36,19 +40,50 @@ QLabel* makeLabel(QWidget* parent, std::string_view name, std::string_view capti
     return label;
 }
 
+// The board as a screen reader meets it: one picture whose description says
+// what it shows. Its labels are left out, so that "●" and "×" are not read
+// out one by one with nothing to say which string or fret they stand for.
+class BoardAccessible : public QAccessibleWidget {
+public:
+    explicit BoardAccessible(QWidget* board)
+        : QAccessibleWidget(board, QAccessible::Graphic)
+    {
+    }
+
+    int childCount() const override { return 0; }
+    QAccessibleInterface* child(int) const override { return nullptr; }
+    int indexOfChild(const QAccessibleInterface*) const override { return -1; }
+    QAccessibleInterface* childAt(int, int) const override { return nullptr; }
+};
+
+QAccessibleInterface* boardAccessible(const QString& className, QObject* object)
+{
+    auto* board = qobject_cast<BoardPicture*>(object);
+    if (board && className == QLatin1String(BoardPicture::staticMetaObject.className()))
+        return new BoardAccessible(board);
+    return nullptr;
+}
+
 } // namespace
 
 BoardPicture::BoardPicture(QWidget* parent)
     : QFrame(parent)
 {
+    [[maybe_unused]] static const bool factoryInstalled = [] {
+        QAccessible::installFactory(boardAccessible);
+        return true;
+    }();
+
     setObjectName(QStringLiteral("Picture1"));
     // A fixed-width sunken panel keeps the client area at the same offset
     // whatever the style.
     setFrameStyle(QFrame::Panel | QFrame::Sunken);
     setLineWidth(2);
-    QPalette white = palette();
-    white.setColor(QPalette::Window, Qt::white);
-    setPalette(white);
+    // Paper and ink for the board and every label on it, in every colour group.
+    QPalette paper = palette();
+    paper.setColor(QPalette::Window, QColor::fromRgb(design::kPaper));
+    paper.setColor(QPalette::WindowText, QColor::fromRgb(design::kInk));
+    setPalette(paper);
     setAutoFillBackground(true);
     setFocusPolicy(Qt::StrongFocus);
 
@@ -76,8 +111,22 @@ BoardPicture::BoardPicture(QWidget* parent)
         label->adjustSize();
         return label;
     };
+    // The base-fret number lies below every line but under the ● of cell 1
+    // of string 6: it is drawn on a patch of paper, above the markers, so
+    // that no marker hides any part of the number.
+    m_label7Paper = new QWidget(this);
+    m_label7Paper->setObjectName(QStringLiteral("Label7Paper"));
+    m_label7Paper->setAutoFillBackground(true);
+    m_label7Paper->setAttribute(Qt::WA_TransparentForMouseEvents);
     m_label7 = makeText(design::kLabel7);
     m_label8 = makeText(design::kLabel8);
+    placeLabel7Paper();
+}
+
+void BoardPicture::placeLabel7Paper()
+{
+    // One pixel beyond the label, for the edge of a glyph that reaches its side.
+    m_label7Paper->setGeometry(m_label7->geometry().adjusted(-1, -1, 1, 1));
 }
 
 QLabel* BoardPicture::marker(int string, int index) const
@@ -100,12 +149,27 @@ void BoardPicture::setChordName(std::string_view text)
 {
     m_label8->setText(toQString(text));
     m_label8->adjustSize();
+
+    // A name too wide for its place at the design's left is moved left just
+    // enough to end at the board's inner edge, so that no name is cut off.
+    const QRect client = contentsRect();
+    const int designLeft = client.left() + twipsToPixels(design::kLabel8.left);
+    const int left = std::max(client.left(), std::min(designLeft, client.right() + 1 - m_label8->width()));
+    m_label8->move(left, m_label8->y());
 }
 
 void BoardPicture::setBaseFretText(std::string_view text)
 {
     m_label7->setText(toQString(text));
     m_label7->adjustSize();
+    placeLabel7Paper();
+}
+
+void BoardPicture::setDescription(std::string_view text)
+{
+    // Qt sends a DescriptionChanged event with every call, which is what
+    // makes a screen reader announce the chord again.
+    setAccessibleDescription(toQString(text));
 }
 
 void BoardPicture::paintEvent(QPaintEvent* event)
@@ -114,7 +178,7 @@ void BoardPicture::paintEvent(QPaintEvent* event)
 
     QPainter painter(this);
     painter.translate(contentsRect().topLeft());
-    painter.setPen(QPen(palette().color(QPalette::WindowText), 0)); // one pixel
+    painter.setPen(QPen(QColor::fromRgb(design::kInk), 0)); // one pixel
 
     const int left = twipsToPixels(design::kStringLeft);
     const int right = twipsToPixels(design::kStringRight);

@@ -23,6 +23,10 @@ public:
     void setChordName(std::string_view text) override;
     void setBaseFretText(std::string_view text) override;
 
+    // What the board shows, in words, for a screen reader; set after every
+    // display, so that the new chord is announced.
+    void setDescription(std::string_view text);
+
     // Element `index` of the marker array of `string` (1 to 6), or nullptr
     // when the array has no such element.
     QLabel* marker(int string, int index) const;
@@ -31,10 +35,13 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    void placeLabel7Paper();
+
     static constexpr int kMaxMarkerIndex = 6;
 
     // m_markers[string - 1][index]; index 5 stays empty, as in the design.
     std::array<std::array<QLabel*, kMaxMarkerIndex + 1>, 6> m_markers{};
+    QWidget* m_label7Paper = nullptr; // blank paper under the base fret, above the markers
     QLabel* m_label7 = nullptr; // base fret, under fret cell 1
     QLabel* m_label8 = nullptr; // chord name, under the board
 };

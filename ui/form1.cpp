@@ -52,10 +52,13 @@ void Form1::createControls()
     // the ones before it.
     QWidget* client = m_client;
     m_picture1->setGeometry(twipsToPixels(form1::kPicture1.place));
+    m_picture1->setAccessibleName(toQString(form1::kPicture1.accessibleName));
+    m_picture1->setDescription(m_view.description());
 
     auto* command1 = new QPushButton(toQString(form1::kCommand1Caption), client); // runs a display
     command1->setObjectName(toQString(form1::kCommand1.name));
     command1->setGeometry(twipsToPixels(form1::kCommand1.place));
+    command1->setAccessibleDescription(toQString(form1::kCommand1Description));
     connect(command1, &QPushButton::clicked, this, &Form1::display);
 
     // Frame3 to Frame5 group the lists; an etched rectangle without a caption.
@@ -65,6 +68,7 @@ void Form1::createControls()
         frame->setObjectName(toQString(form1::kFrames[i].name));
         frame->setFrameStyle(QFrame::Box | QFrame::Sunken);
         frame->setGeometry(twipsToPixels(form1::kFrames[i].place));
+        frame->setAccessibleName(toQString(form1::kFrames[i].accessibleName));
         frames[i] = frame;
     }
     auto containerOf = [&](form1::Container c) -> QWidget* {
@@ -85,6 +89,7 @@ void Form1::createControls()
                                       containerOf(design.container));
         list->setObjectName(toQString(design.name));
         list->setGeometry(twipsToPixels(design.place));
+        list->setAccessibleName(toQString(design.accessibleName));
         const int number = design.number;
         connect(list, &SelectorList::picked, this, [this, number](int row) { m_selection.pick(number, row); });
         QWidget::setTabOrder(previous, list);
@@ -113,6 +118,7 @@ void Form1::createMenus()
 void Form1::display()
 {
     m_view.display();
+    m_picture1->setDescription(m_view.description());
 }
 
 void Form1::showContents()

@@ -5,6 +5,8 @@
 
 #include "twips.h"
 
+#include <QRgb>
+
 #include <array>
 #include <span>
 #include <string_view>
@@ -29,17 +31,20 @@ enum class Container { Window, Frame3, Frame4, Frame5 };
 struct ControlDesign {
     std::string_view name;
     TwipsRect place;
+    std::string_view accessibleName = {}; // what a screen reader calls it, where its text does not say
 };
 
-inline constexpr ControlDesign kPicture1{"Picture1", {3120, 240, 3735, 3015}};
+inline constexpr ControlDesign kPicture1{"Picture1", {3120, 240, 3735, 3015}, "Fretboard"};
 inline constexpr ControlDesign kCommand1{"Command1", {960, 2880, 1215, 375}};
 inline constexpr std::string_view kCommand1Caption = "display";
+inline constexpr std::string_view kCommand1Description = "Shows the chosen chord on the board";
 
 // Frames with no caption, in the order they are stacked from the bottom.
+// Named for a screen reader after the lists they group.
 inline constexpr std::array kFrames{
-    ControlDesign{"Frame3", {120, 120, 735, 2655}},
-    ControlDesign{"Frame4", {840, 120, 735, 2655}},
-    ControlDesign{"Frame5", {1560, 120, 1335, 2655}},
+    ControlDesign{"Frame3", {120, 120, 735, 2655}, "Root note"},
+    ControlDesign{"Frame4", {840, 120, 735, 2655}, "Triad"},
+    ControlDesign{"Frame5", {1560, 120, 1335, 2655}, "Added notes"},
 };
 
 // Every list row is 180 twips (12 pixels) high; the list's height is its
@@ -63,20 +68,21 @@ struct ListDesign {
     Container container;
     TwipsRect place; // inside its container
     std::span<const std::string_view> items;
+    std::string_view accessibleName; // the list's role, as a screen reader says it
 };
 
 // In design order, which is both the tab order and, for the lists that lie
 // on the window over the frames, the stacking from the bottom up.
 inline constexpr std::array kLists{
-    ListDesign{"List1", 1, Container::Frame3, {120, 240, 495, 2220}, kList1Items},
-    ListDesign{"List2", 2, Container::Frame4, {120, 240, 495, 1140}, kList2Items},
-    ListDesign{"List4", 4, Container::Frame5, {120, 240, 495, 420}, kList4Items},
-    ListDesign{"List7", 7, Container::Window, {1680, 1920, 495, 780}, kList7Items},
-    ListDesign{"List6", 6, Container::Window, {1680, 960, 495, 780}, kList6Items},
-    ListDesign{"List8", 8, Container::Window, {2280, 960, 495, 780}, kList8Items},
-    ListDesign{"List9", 9, Container::Window, {2280, 1920, 495, 600}, kList9Items},
-    ListDesign{"List5", 5, Container::Window, {2280, 360, 495, 420}, kList5Items},
-    ListDesign{"List3", 3, Container::Window, {960, 1800, 495, 600}, kList3Items},
+    ListDesign{"List1", 1, Container::Frame3, {120, 240, 495, 2220}, kList1Items, "Root"},
+    ListDesign{"List2", 2, Container::Frame4, {120, 240, 495, 1140}, kList2Items, "Triad quality"},
+    ListDesign{"List4", 4, Container::Frame5, {120, 240, 495, 420}, kList4Items, "Sixth"},
+    ListDesign{"List7", 7, Container::Window, {1680, 1920, 495, 780}, kList7Items, "Ninth"},
+    ListDesign{"List6", 6, Container::Window, {1680, 960, 495, 780}, kList6Items, "Fifth"},
+    ListDesign{"List8", 8, Container::Window, {2280, 960, 495, 780}, kList8Items, "Eleventh"},
+    ListDesign{"List9", 9, Container::Window, {2280, 1920, 495, 600}, kList9Items, "Thirteenth"},
+    ListDesign{"List5", 5, Container::Window, {2280, 360, 495, 420}, kList5Items, "Seventh"},
+    ListDesign{"List3", 3, Container::Window, {960, 1800, 495, 600}, kList3Items, "Major seventh or added ninth"},
 };
 
 // The menu bar. A caption of "-" is a separator.
@@ -104,6 +110,11 @@ inline constexpr std::array kMenus{
 namespace board {
 
 inline constexpr std::string_view kFontFamily = "DejaVu Sans";
+
+// The board is a drawing on paper: black ink on white, whatever the desktop's
+// colours, so that a dark theme cannot draw light ink on the white paper.
+inline constexpr QRgb kPaper = qRgb(255, 255, 255);
+inline constexpr QRgb kInk = qRgb(0, 0, 0);
 
 inline constexpr int kStringCount = 6;
 inline constexpr int kStringSpacing = 360; // string n lies at y = 360 n

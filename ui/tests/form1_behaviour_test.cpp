@@ -4,6 +4,7 @@
 #include "ui/common_dialog.h"
 #include "ui/form1.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QDir>
@@ -16,6 +17,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QtGui/private/qguiapplication_p.h>
+#include <qpa/qplatformaccessibility.h>
+#include <qpa/qplatformintegration.h>
 
 using fretmap::CommonDialog;
 using fretmap::Form1;
@@ -47,6 +51,16 @@ Board boardOf(const QWidget& form)
     return board;
 }
 
+// The objects for which a description change was sent, in order, while
+// accessibility is switched on; what an assistive tool would be told.
+QList<const QObject*> descriptionChanges;
+
+void recordUpdate(QAccessibleEvent* event)
+{
+    if (event->type() == QAccessible::DescriptionChanged)
+        descriptionChanges << event->object();
+}
+
 } // namespace
 
 class Form1BehaviourTest : public QObject {
@@ -66,6 +80,8 @@ private slots:
     void contents_data();
     void contents();
     void exitEndsTheEventLoop();
+    void screenReader_data();
+    void screenReader();
 
 private:
     QListWidget* list(const QString& name) const { return m_form->findChild<QListWidget*>(name); }
@@ -349,6 +365,65 @@ void Form1BehaviourTest::exitEndsTheEventLoop()
     QTimer::singleShot(0, m_form->findChild<QAction*>(QStringLiteral("exit")), &QAction::trigger);
     QTimer::singleShot(5000, &loop, [&loop] { loop.exit(1); }); // a safety net, not a measurement
     QCOMPARE(loop.exec(), 0);
+}
+
+void Form1BehaviourTest::screenReader_data()
+{
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QString>("description");
+    QTest::addColumn<int>("announcements"); // description changes sent for the board
+
+    const QString c = QStringLiteral("C, base fret 1: string 1 open, string 2 fret 1, string 3 open, "
+                                     "string 4 fret 2, string 5 fret 3, string 6 not played");
+    QTest::newRow("before any display") << QStringList{} << "No chord shown" << 0;
+    QTest::newRow("C") << QStringList{"List1:0", "display"} << c << 1;
+    QTest::newRow("C twice is announced twice") << QStringList{"List1:0", "display", "display"} << c << 2;
+}
+
+// The window as a screen reader reaches it: through QAccessible, with
+// accessibility switched on as an assistive tool would, as Qt's own
+// accessibility tests do.
+void Form1BehaviourTest::screenReader()
+{
+    QFETCH(QStringList, steps);
+    QFETCH(QString, description);
+    QFETCH(int, announcements);
+
+    QPlatformAccessibility* platform = QGuiApplicationPrivate::platformIntegration()->accessibility();
+    if (!platform)
+        QSKIP("This platform has no accessibility");
+    descriptionChanges.clear();
+    const QAccessible::UpdateHandler previous = QAccessible::installUpdateHandler(recordUpdate);
+    platform->setActive(true);
+    const auto off = qScopeGuard([platform, previous] {
+        platform->setActive(false);
+        QAccessible::installUpdateHandler(previous);
+    });
+
+    runSteps(steps);
+
+    QAccessibleInterface* board = QAccessible::queryAccessibleInterface(m_form->findChild<QWidget*>("Picture1"));
+    QVERIFY(board);
+    QCOMPARE(board->text(QAccessible::Name), QStringLiteral("Fretboard"));
+    QCOMPARE(board->text(QAccessible::Description), description);
+    QCOMPARE(board->childCount(), 0); // "●" and "×" are not read out one by one
+    QCOMPARE(descriptionChanges.count(board->object()), announcements);
+
+    QAccessibleInterface* command1 = QAccessible::queryAccessibleInterface(m_form->findChild<QWidget*>("Command1"));
+    QCOMPARE(command1->text(QAccessible::Name), QStringLiteral("display"));
+    QVERIFY(!command1->text(QAccessible::Description).isEmpty());
+
+    // Every list and frame is named, and no two lists alike.
+    QSet<QString> listNames;
+    for (QWidget* widget : m_form->centralWidget()->findChildren<QWidget*>()) {
+        if (!qobject_cast<QListWidget*>(widget) && !widget->objectName().startsWith(QLatin1String("Frame")))
+            continue;
+        const QString name = QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name);
+        QVERIFY2(!name.isEmpty(), qPrintable(widget->objectName()));
+        if (qobject_cast<QListWidget*>(widget))
+            listNames << name;
+    }
+    QCOMPARE(listNames.size(), 9);
 }
 
 QTEST_MAIN(Form1BehaviourTest)

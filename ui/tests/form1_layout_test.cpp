@@ -3,6 +3,7 @@
 // numbers are written out here rather than taken from the window's design
 // table, so that a wrong number in the table shows up.
 
+#include "chord/chord_catalogue.h"
 #include "ui/form1.h"
 
 #include <QAccessible>
@@ -15,7 +16,11 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStyle>
 #include <QTest>
+
+#include <algorithm>
+#include <cmath>
 
 using fretmap::Form1;
 
@@ -29,6 +34,30 @@ QLabel* marker(const QWidget& form, int string, int index)
         if (label->property("index").toInt() == index)
             return label;
     return nullptr;
+}
+
+// Displays a catalogue entry as a user would pick it: the entry's code
+// records each list's row in its decimal digits, the root in the lowest two.
+void displayEntry(QWidget& form, const fretmap::ChordEntry& entry)
+{
+    std::int32_t code = entry.code;
+    form.findChild<QListWidget*>(QStringLiteral("List1"))->setCurrentRow(code % 100 - 1);
+    code /= 100;
+    for (int list = 2; list <= 9; ++list, code /= 10)
+        form.findChild<QListWidget*>(QStringLiteral("List%1").arg(list))->setCurrentRow(code % 10);
+    form.findChild<QPushButton*>(QStringLiteral("Command1"))->click();
+}
+
+// The contrast ratio of two colours as WCAG defines it, from 1 to 21.
+double contrast(const QColor& a, const QColor& b)
+{
+    auto luminance = [](const QColor& c) {
+        auto linear = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+        return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
+    };
+    const double la = luminance(a);
+    const double lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }
 
 } // namespace
@@ -59,6 +88,8 @@ private slots:
     void menus();
     void resizeMovesNothing_data();
     void resizeMovesNothing();
+    void boardLegibleForEveryChord();
+    void boardUnderDarkPalette();
 
 private:
     QWidget* control(const char* name) const
@@ -438,6 +469,100 @@ void Form1LayoutTest::resizeMovesNothing()
 
     for (auto it = before.cbegin(); it != before.cend(); ++it)
         QCOMPARE(it.key()->geometry(), it.value());
+}
+
+void Form1LayoutTest::boardLegibleForEveryChord()
+{
+    auto* picture = qobject_cast<QFrame*>(control("Picture1"));
+    auto* label7 = qobject_cast<QLabel*>(control("Label7"));
+    auto* label8 = qobject_cast<QLabel*>(control("Label8"));
+    const QRect client = picture->contentsRect();
+    const QPoint nameAtDesign = client.topLeft() + QPoint(120, 168);
+    const QColor paper(Qt::white);
+    int underMarker = 0;
+
+    for (const fretmap::ChordEntry& entry : fretmap::chordCatalogue()) {
+        displayEntry(*m_form, entry);
+        const QByteArray chord = label8->text().toUtf8();
+        QCOMPARE(chord, QByteArray(entry.caption.data(), qsizetype(entry.caption.size())));
+
+        // The name lies wholly on the board: where the design puts it, or
+        // moved left just enough to end at the board's inner edge.
+        const QRect name = label8->geometry();
+        QVERIFY2(client.contains(name), chord);
+        if (nameAtDesign.x() + name.width() <= client.right() + 1)
+            QCOMPARE(name.topLeft(), nameAtDesign);
+        else
+            QCOMPARE(name.topLeft(), QPoint(client.right() + 1 - name.width(), nameAtDesign.y()));
+
+        // Where the ● of string 6 sits in cell 1, the base-fret number is
+        // drawn over it: its glyph box, one pixel around its ink, holds only
+        // the number's ink and paper.
+        if (entry.strings[5] != 1)
+            continue;
+        ++underMarker;
+        const QImage board = picture->grab().toImage();
+        const QImage number = label7->grab().toImage();
+        auto inkOf = [&](QPoint p) { // the number's own pixel, paper where it has none
+            const QColor c = number.rect().contains(p) ? number.pixelColor(p) : paper;
+            return c.alpha() == 0 ? paper : c;
+        };
+        QRect ink;
+        for (int y = 0; y < number.height(); ++y)
+            for (int x = 0; x < number.width(); ++x)
+                if (inkOf({x, y}) != paper)
+                    ink |= QRect(x, y, 1, 1);
+        QVERIFY2(!ink.isEmpty(), chord);
+        const QRect box = ink.adjusted(-1, -1, 1, 1);
+        for (int y = box.top(); y <= box.bottom(); ++y)
+            for (int x = box.left(); x <= box.right(); ++x)
+                QVERIFY2(board.pixelColor(label7->pos() + QPoint(x, y)) == inkOf({x, y}),
+                         chord + " at " + QByteArray::number(x) + "," + QByteArray::number(y));
+    }
+    QVERIFY(underMarker > 0);
+}
+
+void Form1LayoutTest::boardUnderDarkPalette()
+{
+    const QString oldStyle = QApplication::style()->name();
+    const QPalette oldPalette = QApplication::palette();
+    const auto restore = qScopeGuard([&] {
+        QApplication::setStyle(oldStyle);
+        QApplication::setPalette(oldPalette);
+    });
+    QApplication::setStyle(QStringLiteral("Fusion"));
+    QPalette dark = QApplication::palette();
+    for (const auto role : {QPalette::Window, QPalette::Base})
+        dark.setColor(role, QColor(0x2d, 0x2d, 0x2d));
+    for (const auto role : {QPalette::WindowText, QPalette::Text})
+        dark.setColor(role, QColor(0xee, 0xee, 0xee));
+    QApplication::setPalette(dark);
+    // A window opened under the dark theme.
+    m_form = std::make_unique<Form1>();
+    m_form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+
+    // C: three ●, a ×, the base fret and the name.
+    displayEntry(*m_form, fretmap::lookupChord(1));
+    auto* picture = qobject_cast<QFrame*>(control("Picture1"));
+    const QImage board = picture->grab().toImage();
+    const QPoint client = picture->contentsRect().topLeft();
+    const QColor paper = board.pixelColor(client + QPoint(2, 2));
+
+    for (QLabel* label : picture->findChildren<QLabel*>()) {
+        if (label->isHidden() || label->text().isEmpty())
+            continue;
+        double best = 1.0;
+        const QRect area = label->geometry();
+        for (int y = area.top(); y <= area.bottom(); ++y)
+            for (int x = area.left(); x <= area.right(); ++x)
+                if ((y - client.y()) % 24 != 0 && (x - client.x()) % 40 != 0) // not on a string or fret
+                    best = std::max(best, contrast(board.pixelColor(x, y), paper));
+        QVERIFY2(best >= 4.5, qPrintable(label->objectName() + QStringLiteral(" ") + label->text()));
+    }
+    // A string past the last fret, and the nut.
+    QVERIFY(contrast(board.pixelColor(client + QPoint(212, 24)), paper) >= 3.0);
+    QVERIFY(contrast(board.pixelColor(client + QPoint(40, 36)), paper) >= 3.0);
 }
 
 QTEST_MAIN(Form1LayoutTest)
