@@ -1,5 +1,7 @@
 #include "fretmap_application.h"
 
+#include "ui/error_boundary.h"
+
 #include <QMessageBox>
 
 #include <algorithm>
@@ -16,6 +18,15 @@ FretmapApplication::FretmapApplication(int& argc, char** argv)
     : QApplication(argc, argv)
 {
     setIdentity();
+    setErrorReporter([this](const QString& text) {
+        if (m_reporter)
+            m_reporter(text);
+    });
+}
+
+FretmapApplication::~FretmapApplication()
+{
+    setErrorReporter({});
 }
 
 void FretmapApplication::setIdentity()
@@ -25,25 +36,6 @@ void FretmapApplication::setIdentity()
     // The name of the installed desktop entry, so that the desktop matches
     // the window to its entry and icon.
     setDesktopFileName(QStringLiteral("io.github.fretmap.Fretmap"));
-}
-
-bool FretmapApplication::notify(QObject* receiver, QEvent* event)
-{
-    try {
-        return QApplication::notify(receiver, event);
-    } catch (const std::exception& error) {
-        report(QString::fromLocal8Bit(error.what()));
-    } catch (...) {
-        report(tr("unknown error"));
-    }
-    return false;
-}
-
-void FretmapApplication::report(const QString& what)
-{
-    const QString text = tr("An unexpected error stopped the last command:\n%1").arg(what);
-    if (m_reporter)
-        m_reporter(text);
 }
 
 void FretmapApplication::showErrorMessage(const QString& text)

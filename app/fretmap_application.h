@@ -7,9 +7,10 @@
 
 namespace fretmap {
 
-// The program's QApplication. It is the one place where an exception that
-// escapes an event handler ends up: the user is told in a message box and
-// the program goes on with the next event.
+// The program's QApplication. While it lives, an error that stops a command
+// of the windows (each command runs inside guarded(), see
+// ui/error_boundary.h) reaches its reporter, which by default tells the user
+// in a message box; the program goes on with the next event.
 class FretmapApplication : public QApplication {
     Q_OBJECT
 
@@ -18,21 +19,19 @@ public:
     using Reporter = std::function<void(const QString&)>;
 
     FretmapApplication(int& argc, char** argv);
+    ~FretmapApplication() override;
 
     // The program's name, version and desktop entry. They need no
     // application object, so --version can answer before one exists.
     static void setIdentity();
 
-    bool notify(QObject* receiver, QEvent* event) override;
-
     void setReporter(Reporter reporter) { m_reporter = std::move(reporter); }
 
-    // The default reporter: a message box that does not block the event loop.
+    // The default reporter: a message box that does not block the event loop
+    // and is deleted when it closes.
     static void showErrorMessage(const QString& text);
 
 private:
-    void report(const QString& what);
-
     Reporter m_reporter = &FretmapApplication::showErrorMessage;
 };
 

@@ -21,7 +21,7 @@ FretboardView::FretboardView(const ChordSelection& selection, BoardSurface& surf
 
 void FretboardView::display()
 {
-    for (int string = 1; string <= 6; ++string)
+    for (int string = 1; string <= kStringCount; ++string)
         m_surface.setMarkerVisible(string, m_state.strings[static_cast<std::size_t>(string - 1)], false);
 
     const ChordEntry& entry = lookupChord(m_selection.chordCode().value_or(kUncataloguedCode));
@@ -30,7 +30,7 @@ void FretboardView::display()
     m_state.strings = entry.strings;
     m_state.baseFret = entry.baseFret;
 
-    for (int string = 1; string <= 6; ++string)
+    for (int string = 1; string <= kStringCount; ++string)
         m_surface.setMarkerVisible(string, m_state.strings[static_cast<std::size_t>(string - 1)], true);
     m_surface.setBaseFretText(std::to_string(m_state.baseFret));
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "chord/chord_catalogue.h"
+
 #include <array>
 #include <cstdint>
 #include <string>
@@ -8,12 +10,11 @@
 namespace fretmap {
 
 class ChordSelection;
-struct ChordEntry;
 
 // What the board currently shows: the marker index of each string (strings[0]
 // is string 1) and the base fret. All zero before the first display.
 struct FretboardState {
-    std::array<std::int16_t, 6> strings{};
+    StringStates strings{};
     std::int16_t baseFret = 0;
 };
 
@@ -26,7 +27,8 @@ std::string describeFingering(std::string_view caption, const FretboardState& st
 class BoardSurface {
 public:
     virtual ~BoardSurface() = default;
-    // Shows or hides marker `index` (0 to 4, or 6) of string `string` (1 to 6).
+    // Shows or hides marker `index` (a string state: kOpenString to
+    // kFretCellCount, or kMutedString) of string `string` (1 to kStringCount).
     virtual void setMarkerVisible(int string, int index, bool shown) = 0;
     virtual void setChordName(std::string_view text) = 0;
     virtual void setBaseFretText(std::string_view text) = 0;

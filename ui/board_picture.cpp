@@ -75,10 +75,8 @@ BoardPicture::BoardPicture(QWidget* parent)
     }();
 
     setObjectName(QStringLiteral("Picture1"));
-    // A fixed-width sunken panel keeps the client area at the same offset
-    // whatever the style.
-    setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    setLineWidth(2);
+    setFrameStyle(form1::kPicture1Border.style);
+    setLineWidth(form1::kPicture1Border.lineWidth);
     // Paper and ink for the board and every label on it, in every colour group.
     QPalette paper = palette();
     paper.setColor(QPalette::Window, QColor::fromRgb(design::kPaper));
@@ -89,7 +87,7 @@ BoardPicture::BoardPicture(QWidget* parent)
 
     const QPoint client = contentsRect().topLeft();
 
-    for (int string = 1; string <= design::kStringCount; ++string) {
+    for (int string = 1; string <= kStringCount; ++string) {
         const QString arrayName = QStringLiteral("Label%1").arg(string);
         for (const auto& m : design::kMarkers) {
             QLabel* label = makeLabel(this, arrayName.toStdString(), m.caption, m.pointSize);
@@ -131,7 +129,7 @@ void BoardPicture::placeLabel7Paper()
 
 QLabel* BoardPicture::marker(int string, int index) const
 {
-    if (string < 1 || string > design::kStringCount || index < 0 || index > kMaxMarkerIndex)
+    if (string < 1 || string > kStringCount || !isStringState(index))
         return nullptr;
     return m_markers[static_cast<std::size_t>(string - 1)][static_cast<std::size_t>(index)];
 }
@@ -182,7 +180,7 @@ void BoardPicture::paintEvent(QPaintEvent* event)
 
     const int left = twipsToPixels(design::kStringLeft);
     const int right = twipsToPixels(design::kStringRight);
-    for (int string = 1; string <= design::kStringCount; ++string) {
+    for (int string = 1; string <= kStringCount; ++string) {
         const int y = twipsToPixels(design::kStringSpacing * string);
         painter.drawLine(left, y, right, y);
     }

@@ -37,10 +37,9 @@ protected:
 private:
     void placeLabel7Paper();
 
-    static constexpr int kMaxMarkerIndex = 6;
-
-    // m_markers[string - 1][index]; index 5 stays empty, as in the design.
-    std::array<std::array<QLabel*, kMaxMarkerIndex + 1>, 6> m_markers{};
+    // m_markers[string - 1][index], indexed by string state; the index
+    // between the last fret cell and the muted string stays empty.
+    std::array<std::array<QLabel*, kMutedString + 1>, kStringCount> m_markers{};
     QWidget* m_label7Paper = nullptr; // blank paper under the base fret, above the markers
     QLabel* m_label7 = nullptr; // base fret, under fret cell 1
     QLabel* m_label8 = nullptr; // chord name, under the board

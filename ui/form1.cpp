@@ -2,6 +2,7 @@
 
 #include "board_picture.h"
 #include "common_dialog.h"
+#include "error_boundary.h"
 #include "form1_design.h"
 #include "frmabout.h"
 #include "qt_text.h"
@@ -59,14 +60,15 @@ void Form1::createControls()
     command1->setObjectName(toQString(form1::kCommand1.name));
     command1->setGeometry(twipsToPixels(form1::kCommand1.place));
     command1->setAccessibleDescription(toQString(form1::kCommand1Description));
-    connect(command1, &QPushButton::clicked, this, &Form1::display);
+    connect(command1, &QPushButton::clicked, this, [this] { guarded([this] { display(); }); });
 
     // Frame3 to Frame5 group the lists; an etched rectangle without a caption.
     QFrame* frames[std::size(form1::kFrames)] = {};
     for (std::size_t i = 0; i < std::size(form1::kFrames); ++i) {
         auto* frame = new QFrame(client);
         frame->setObjectName(toQString(form1::kFrames[i].name));
-        frame->setFrameStyle(QFrame::Box | QFrame::Sunken);
+        frame->setFrameStyle(form1::kFrameBorder.style);
+        frame->setLineWidth(form1::kFrameBorder.lineWidth);
         frame->setGeometry(twipsToPixels(form1::kFrames[i].place));
         frame->setAccessibleName(toQString(form1::kFrames[i].accessibleName));
         frames[i] = frame;
@@ -91,7 +93,8 @@ void Form1::createControls()
         list->setGeometry(twipsToPixels(design.place));
         list->setAccessibleName(toQString(design.accessibleName));
         const int number = design.number;
-        connect(list, &SelectorList::picked, this, [this, number](int row) { m_selection.pick(number, row); });
+        connect(list, &SelectorList::picked, this,
+                [this, number](int row) { guarded([&] { m_selection.pick(number, row); }); });
         QWidget::setTabOrder(previous, list);
         previous = list;
     }
@@ -105,14 +108,31 @@ void Form1::createMenus()
         menu->setObjectName(toQString(menuDesign.name));
         menu->menuAction()->setObjectName(toQString(menuDesign.name));
         for (const auto& item : menuDesign.items) {
-            QAction* action = item.caption == "-" ? menu->addSeparator() : menu->addAction(toQString(item.caption));
+            QAction* action = item.command == form1::MenuCommand::Separator
+                                  ? menu->addSeparator()
+                                  : menu->addAction(toQString(item.caption));
             action->setObjectName(toQString(item.name));
+            connectCommand(action, item.command);
         }
     }
-    // Exit ends the program at once: no window is asked whether it may close.
-    connect(findChild<QAction*>(QStringLiteral("exit")), &QAction::triggered, qApp, [] { QCoreApplication::exit(0); });
-    connect(findChild<QAction*>(QStringLiteral("index")), &QAction::triggered, this, &Form1::showContents);
-    connect(findChild<QAction*>(QStringLiteral("about")), &QAction::triggered, this, &Form1::showAbout);
+}
+
+void Form1::connectCommand(QAction* action, form1::MenuCommand command)
+{
+    switch (command) {
+    case form1::MenuCommand::Separator:
+        break;
+    case form1::MenuCommand::Exit:
+        // Exit ends the program at once: no window is asked whether it may close.
+        connect(action, &QAction::triggered, qApp, [] { QCoreApplication::exit(0); });
+        break;
+    case form1::MenuCommand::Contents:
+        connect(action, &QAction::triggered, this, [this] { guarded([this] { showContents(); }); });
+        break;
+    case form1::MenuCommand::About:
+        connect(action, &QAction::triggered, this, [this] { guarded([this] { showAbout(); }); });
+        break;
+    }
 }
 
 void Form1::display()
@@ -123,7 +143,7 @@ void Form1::display()
 
 void Form1::showContents()
 {
-    m_dlgCommonDialog->setHelpFile(QStringLiteral("help.hlp"));
+    m_dlgCommonDialog->setHelpFile(toQString(form1::kHelpFile));
     m_dlgCommonDialog->setHelpCommand(CommonDialog::kHelpContents);
     m_dlgCommonDialog->showHelp();
 }

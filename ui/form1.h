@@ -1,11 +1,14 @@
 #pragma once
 
 #include "chord/chord_selection.h"
+#include "form1_design.h"
 #include "fretboard/fretboard_view.h"
 
 #include <QMainWindow>
 
 #include <memory>
+
+class QAction;
 
 namespace fretmap {
 
@@ -26,6 +29,7 @@ public:
 private:
     void createControls();
     void createMenus();
+    void connectCommand(QAction* action, form1::MenuCommand command);
 
     void display();
     void showContents();

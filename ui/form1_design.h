@@ -3,8 +3,11 @@
 // The design of the main window in one place: every number is in twips, as
 // drawn in the forms designer, and reaches Qt only through twipsToPixels().
 
+#include "chord/chord_catalogue.h"
+#include "chord/chord_selection.h"
 #include "twips.h"
 
+#include <QFrame>
 #include <QRgb>
 
 #include <array>
@@ -38,6 +41,22 @@ inline constexpr ControlDesign kPicture1{"Picture1", {3120, 240, 3735, 3015}, "F
 inline constexpr ControlDesign kCommand1{"Command1", {960, 2880, 1215, 375}};
 inline constexpr std::string_view kCommand1Caption = "display";
 inline constexpr std::string_view kCommand1Description = "Shows the chosen chord on the board";
+
+// A border: a QFrame shape and shadow, and its width in pixels.
+struct BorderDesign {
+    int style;
+    int lineWidth;
+};
+
+// The board's standard sunken border: two pixels, whatever the style, so the
+// drawing inside keeps the same offset.
+inline constexpr BorderDesign kPicture1Border{QFrame::Panel | QFrame::Sunken, 2};
+// The frames draw only an etched rectangle.
+inline constexpr BorderDesign kFrameBorder{QFrame::Box | QFrame::Sunken, 1};
+
+// The help file that Contents asks for: a bare name, looked for where a help
+// viewer looks.
+inline constexpr std::string_view kHelpFile = "help.hlp";
 
 // Frames with no caption, in the order they are stacked from the bottom.
 // Named for a screen reader after the lists they group.
@@ -85,15 +104,27 @@ inline constexpr std::array kLists{
     ListDesign{"List3", 3, Container::Window, {960, 1800, 495, 600}, kList3Items, "Major seventh or added ninth"},
 };
 
-// The menu bar. A caption of "-" is a separator.
+// Every list holds exactly the items that the chord selection counts for it.
+static_assert([] {
+    for (const ListDesign& list : kLists)
+        if (std::ssize(list.items) != ChordSelection::itemCount(list.number))
+            return false;
+    return true;
+}(), "a list's items differ from what the chord selection counts for it");
+
+// The menu bar. Each item runs one command of the window; a separator none.
+enum class MenuCommand { Separator, Exit, Contents, About };
+
 struct MenuItemDesign {
     std::string_view name;
     std::string_view caption;
+    MenuCommand command;
 };
 
-inline constexpr MenuItemDesign kFileItems[] = {{"exit", "Exit(&E)"}};
-inline constexpr MenuItemDesign kHelpItems[] = {
-    {"index", "Contents(&C)"}, {"bar2", "-"}, {"about", "About(&A)"}};
+inline constexpr MenuItemDesign kFileItems[] = {{"exit", "Exit(&E)", MenuCommand::Exit}};
+inline constexpr MenuItemDesign kHelpItems[] = {{"index", "Contents(&C)", MenuCommand::Contents},
+                                                {"bar2", "-", MenuCommand::Separator},
+                                                {"about", "About(&A)", MenuCommand::About}};
 
 struct MenuDesign {
     std::string_view name;
@@ -116,7 +147,6 @@ inline constexpr std::string_view kFontFamily = "DejaVu Sans";
 inline constexpr QRgb kPaper = qRgb(255, 255, 255);
 inline constexpr QRgb kInk = qRgb(0, 0, 0);
 
-inline constexpr int kStringCount = 6;
 inline constexpr int kStringSpacing = 360; // string n lies at y = 360 n
 inline constexpr int kStringLeft = 600;
 inline constexpr int kStringRight = 3360;

@@ -121,6 +121,8 @@ QDialog* load()
         QWidget* control = createControl(design, window);
         if (previous)
             QWidget::setTabOrder(previous, control);
+        else
+            control->setFocus(); // the first in the tab order: OK
         previous = control;
     }
     return window;
@@ -139,13 +141,10 @@ void frmAbout::show()
     // A window that has closed but is not yet deleted is already unloaded.
     if (m_window && !m_window->isVisible())
         delete m_window;
-    if (!m_window) {
+    // Loading gives OK the focus; an open window keeps the focus where the
+    // user left it.
+    if (!m_window)
         m_window = load();
-        // OK has the focus when the window is loaded; an open window keeps
-        // the focus where the user left it.
-        if (auto* ok = m_window->findChild<QWidget*>(QStringLiteral("cmdOK")))
-            ok->setFocus();
-    }
 
     // Coming to the front includes coming back from the taskbar.
     if (m_window->isMinimized())

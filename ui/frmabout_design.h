@@ -1,7 +1,9 @@
 #pragma once
 
-// The design of the about window in one place: every number is in twips, as
-// drawn in the forms designer, and reaches Qt only through twipsToPixels().
+// The design of the about window in one place. Places and sizes are in twips,
+// as drawn in the forms designer, and reach Qt only through twipsToPixels();
+// the few numbers in pixels (the font's size, a line's thickness) and in
+// points say so where they stand.
 
 #include "twips.h"
 
