@@ -126,9 +126,16 @@ void Form1LayoutTest::window()
     const QImage image = icon.pixmap(32, 32).toImage();
     QCOMPARE(image.size(), QSize(32, 32));
     QVERIFY(image.convertToFormat(QImage::Format_Indexed8).colorCount() <= 256);
+    QCOMPARE(image.convertToFormat(QImage::Format_ARGB32_Premultiplied),
+             QImage(QStringLiteral(":/icons/fretmap-32.png")).convertToFormat(QImage::Format_ARGB32_Premultiplied));
     // A render of its own at each size and at scale 2, never a scaled-up copy.
     for (const int size : {16, 32, 64})
         QCOMPARE(icon.pixmap(QSize(size, size), 2.0).size(), QSize(2 * size, 2 * size));
+
+    QCOMPARE(qobject_cast<QPushButton*>(control("Command1"))->text(), QStringLiteral("display"));
+    // The lists, the button and the frames share the client area's small font.
+    for (const char* name : {"List1", "List3", "Command1", "Frame5"})
+        QCOMPARE(control(name)->font().pointSizeF(), 7.5);
 
     // Opens with the focus on the board, the first control in the tab order.
     QCOMPARE(QApplication::focusWidget(), control("Picture1"));
@@ -278,8 +285,12 @@ void Form1LayoutTest::picture()
     // Only markers and texts live on the board, and none takes the focus.
     for (QWidget* child : picture->findChildren<QWidget*>())
         QCOMPARE(child->focusPolicy(), Qt::NoFocus);
-    for (const char* frame : {"Frame3", "Frame4", "Frame5"})
-        QCOMPARE(control(frame)->focusPolicy(), Qt::NoFocus);
+    for (const char* name : {"Frame3", "Frame4", "Frame5"}) {
+        auto* frame = qobject_cast<QFrame*>(control(name));
+        QCOMPARE(frame->focusPolicy(), Qt::NoFocus);
+        QCOMPARE(frame->frameShape(), QFrame::Box); // an etched rectangle, no title
+        QCOMPARE(frame->frameShadow(), QFrame::Sunken);
+    }
 }
 
 void Form1LayoutTest::boardLines_data()
@@ -291,12 +302,13 @@ void Form1LayoutTest::boardLines_data()
     // nut and frets at x = 40, 80, 120, 160, 200 from y = 24 to 144.
     for (int n = 1; n <= 6; ++n) {
         QTest::addRow("string %d, past the last fret", n) << QPoint(212, 24 * n) << QPoint(212, 24 * n + 6);
-        QTest::addRow("string %d, its right end", n) << QPoint(224, 24 * n) << QPoint(228, 24 * n);
+        QTest::addRow("string %d, its right end", n) << QPoint(224, 24 * n) << QPoint(225, 24 * n);
     }
     const int frets[] = {40, 80, 120, 160, 200};
     for (int i = 0; i < 5; ++i) {
         QTest::addRow("fret line %d", i) << QPoint(frets[i], 36) << QPoint(frets[i] + 6, 36);
-        QTest::addRow("fret line %d, its foot", i) << QPoint(frets[i], 144) << QPoint(frets[i], 150);
+        QTest::addRow("fret line %d, its foot", i) << QPoint(frets[i], 144) << QPoint(frets[i], 145);
+        QTest::addRow("fret line %d, its head", i) << QPoint(frets[i], 24) << QPoint(frets[i], 23);
     }
     QTest::newRow("nothing left of the nut") << QPoint(40, 60) << QPoint(30, 24);
 }

@@ -76,8 +76,10 @@ void play(const QString& step, QWidget* mainWindow)
         const QPointer<QDialog> before = about;
         mainWindow->findChild<QAction*>(step)->trigger();
         QVERIFY(openAboutWindow());
-        if (before)
+        if (about) {
+            QVERIFY2(before, "About replaced the open about window");
             QCOMPARE(openAboutWindow(), before.data());
+        }
     } else if (step == QLatin1String("exit")) {
         mainWindow->findChild<QAction*>(step)->trigger();
     } else if (step == QLatin1String("main")) {
