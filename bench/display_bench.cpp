@@ -1,0 +1,172 @@
+// A click on "display" to the repainted board, on the real main window: the
+// display cycle, the labels it shows and hides, and the paint of the board
+// with everything on it. Run with --benchmark_repetitions=N and read the
+// median aggregate.
+
+#include "chord/chord_catalogue.h"
+#include "chord/chord_selection.h"
+#include "fretmap_application.h"
+#include "ui/form1.h"
+#include "ui/qt_text.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QEvent>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+
+#include <array>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+using namespace fretmap;
+
+using Picks = std::vector<std::pair<int, int>>; // (list number, row)
+
+// Two chords with different fingerings on the same lists, so that each
+// pick replaces all of the other chord's picks: G7 and Ebm.
+const std::array<Picks, 2> kChords{Picks{{1, 7}, {2, 0}, {5, 1}}, Picks{{1, 3}, {2, 1}, {5, 0}}};
+
+// Counts the board's paints, so that the benchmark can tell that each
+// iteration really repainted it.
+class PaintCounter : public QObject {
+public:
+    explicit PaintCounter(QWidget* watched) { watched->installEventFilter(this); }
+    int count() const { return m_count; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++m_count;
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    int m_count = 0;
+};
+
+// The main window, shown, with what the benchmarks click and watch.
+class Window {
+public:
+    Window()
+        : m_command1(child<QPushButton>("Command1"))
+        , m_board(child<QWidget>("Picture1"))
+        , m_label8(child<QLabel>("Label8"))
+        , m_paints(m_board)
+    {
+        m_form.show();
+        if (!QTest::qWaitForWindowExposed(&m_form))
+            throw std::runtime_error("the main window was never shown");
+    }
+
+    // Clicks each pick's row as a user does; the rows of lists not named
+    // stay as they are. The lists are repainted here, so that their new
+    // selections are not drawn in the board's repaint that is measured.
+    void pick(const Picks& picks)
+    {
+        for (const auto& [number, row] : picks) {
+            auto* list = child<QListWidget>("List" + std::to_string(number));
+            QListWidgetItem* item = list->item(row);
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(item).center());
+        }
+        m_form.repaint();
+    }
+
+    void clickDisplay() { QTest::mouseClick(m_command1, Qt::LeftButton); }
+    void repaintBoard() { m_board->repaint(); }
+    int boardPaints() const { return m_paints.count(); }
+    QString chordName() const { return m_label8->text(); }
+
+private:
+    template <typename T>
+    T* child(const std::string& name)
+    {
+        T* found = m_form.findChild<T*>(QString::fromStdString(name));
+        if (!found)
+            throw std::runtime_error("the main window has no " + name);
+        return found;
+    }
+
+    Form1 m_form;
+    QPushButton* m_command1;
+    QWidget* m_board;
+    QLabel* m_label8;
+    PaintCounter m_paints;
+};
+
+QString expectedName(const Picks& picks)
+{
+    ChordSelection selection;
+    for (const auto& [number, row] : picks)
+        selection.pick(number, row);
+    const auto code = selection.chordCode();
+    return code ? toQString(lookupChord(*code).caption) : QString();
+}
+
+Window* g_window = nullptr;
+bool g_failed = false; // the harness exits 0 after a skipped benchmark; this program does not
+
+void fail(benchmark::State& state, const char* why)
+{
+    g_failed = true;
+    state.SkipWithError(why);
+}
+
+// Each iteration: a click on "display", then the board repainted at once.
+// With `changing`, the other chord is picked between iterations, outside the
+// time measured, so that each display changes the board.
+void displayToRepaint(benchmark::State& state, bool changing)
+{
+    Window& window = *g_window;
+    std::size_t chord = 0;
+    window.pick(kChords[0]);
+    const int paintsBefore = window.boardPaints();
+    for (auto _ : state) {
+        if (changing) {
+            state.PauseTiming();
+            chord = 1 - chord;
+            window.pick(kChords[chord]);
+            state.ResumeTiming();
+        }
+        window.clickDisplay();
+        window.repaintBoard();
+    }
+    if (window.boardPaints() - paintsBefore < static_cast<int>(state.iterations()))
+        fail(state, "the board was not repainted on every iteration");
+    else if (window.chordName() != expectedName(kChords[chord]))
+        fail(state, "the board does not show the chord that was picked");
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    // Headless unless there is a display to use or a platform was chosen.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 2;
+
+    FretmapApplication app(argc, argv);
+    Window window;
+    g_window = &window;
+
+    benchmark::RegisterBenchmark("displayToRepaint/sameChord", displayToRepaint, false)
+        ->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark("displayToRepaint/changingChord", displayToRepaint, true)
+        ->Unit(benchmark::kMicrosecond);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    g_window = nullptr;
+    return g_failed ? 1 : 0;
+}
