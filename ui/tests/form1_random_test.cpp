@@ -481,6 +481,12 @@ QString Form1RandomTest::play(Action action)
             break;
         }
         note(QStringLiteral("%1 on the about window").arg(QLatin1String(name)));
+        // Enter and Esc act on the window in front, so the user brings the
+        // about window there first; another window's Esc must not count.
+        about->activateWindow();
+        settle();
+        if (QApplication::activeWindow() != about)
+            return QStringLiteral("the about window does not come to the front");
         QWidget* inside = about->focusWidget() ? about->focusWidget() : about;
         if (action == Action::AboutOk) {
             auto* ok = about->findChild<QPushButton*>(QStringLiteral("cmdOK"));
