@@ -18,15 +18,15 @@ struct ListRule {
 };
 
 constexpr std::array<ListRule, ChordSelection::kListCount> kListRules{{
-    {12, 1, 1, true},              // List1: root, "C" to "B" give 1 to 12
-    {6, 100, 0, true},             // List2: triad quality
-    {3, 1000, 0, true},            // List3: major seventh / added ninth
-    {2, 10000, 0, true},           // List4: sixth
-    {2, 100000, 0, false},         // List5: seventh
-    {4, 1000000, 0, false},        // List6: fifth
-    {4, 10000000, 0, false},       // List7: ninth
-    {4, 100000000, 0, false},      // List8: eleventh
-    {3, 1000000000, 0, false},     // List9: thirteenth
+    {12, 1, 1, true},          // List1: root, "C" to "B" give 1 to 12
+    {6, 100, 0, true},         // List2: triad quality
+    {3, 1000, 0, true},        // List3: major seventh / added ninth
+    {2, 10000, 0, true},       // List4: sixth
+    {2, 100000, 0, false},     // List5: seventh
+    {4, 1000000, 0, false},    // List6: fifth
+    {4, 10000000, 0, false},   // List7: ninth
+    {4, 100000000, 0, false},  // List8: eleventh
+    {3, 1000000000, 0, false}, // List9: thirteenth
 }};
 
 template <typename Int>

@@ -76,6 +76,7 @@ TEST_P(DisplayCycleTest, MakesTheCallsInOrder)
     EXPECT_EQ(view.state().baseFret, GetParam().stateAfter.baseFret);
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Fretboard, DisplayCycleTest,
     testing::Values(
@@ -91,6 +92,7 @@ INSTANTIATE_TEST_SUITE_P(
         CycleCase{"ChordAfterOverflowHidesNothingStale", {{{1, 0}, {8, 3}, {9, 2}}, {{8, 0}, {9, 0}}},
                   cycle(kEmpty, "C", kC, "1"), {{0, 1, 0, 2, 3, 6}, 1}}),
     [](const testing::TestParamInfo<CycleCase>& info) { return std::string(info.param.name); });
+// clang-format on
 
 TEST(FretboardViewTest, StartsEmptyAndPicksAloneChangeNothing)
 {

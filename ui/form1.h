@@ -32,10 +32,10 @@ private:
     void showAbout();
 
     ChordSelection m_selection;
-    QWidget* m_client; // the client area under the menu bar
+    QWidget* m_client;        // the client area under the menu bar
     BoardPicture* m_picture1; // the fretboard; also what the display cycle draws on
     FretboardView m_view;
-    CommonDialog* m_dlgCommonDialog; // the help control behind Contents
+    CommonDialog* m_dlgCommonDialog;   // the help control behind Contents
     std::unique_ptr<frmAbout> m_about; // made on the first About, kept for the run
 };
 

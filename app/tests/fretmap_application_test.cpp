@@ -16,7 +16,10 @@ namespace {
 // Throws from its event handler while `armed`; counts what it handles.
 class Thrower : public QObject {
 public:
-    enum class Kind { StdException, Other };
+    enum class Kind {
+        StdException,
+        Other
+    };
 
     Kind kind = Kind::StdException;
     bool armed = true;
