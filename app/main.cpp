@@ -6,5 +6,5 @@ int main(int argc, char* argv[])
     fretmap::FretmapApplication app(argc, argv);
     fretmap::Form1 form1;
     form1.show();
-    return app.exec();
+    return fretmap::FretmapApplication::exec();
 }

@@ -18,6 +18,7 @@ class frmAbout;
 // chord selection and the display cycle.
 class Form1 : public QMainWindow {
     Q_OBJECT
+    Q_DISABLE_COPY_MOVE(Form1)
 
 public:
     explicit Form1(QWidget* parent = nullptr);
