@@ -36,5 +36,5 @@ int main(int argc, char* argv[])
 
     Form1 form1;
     form1.show();
-    return app.exec();
+    return fretmap::FretmapApplication::exec();
 }

@@ -26,6 +26,7 @@ struct ChordType {
 // "1" to "4" the fret cell, "x" not played), then "/" and the base fret.
 // Every one has been checked against its chord's tones: see the catalogue
 // test, which rejects a cell that sounds a foreign note.
+// clang-format off
 constexpr std::array<ChordType, kTypeCount> kChordTypes{{
     {0, "",
      {"01023x/1", "12134x/1", "2320xx/1", "13331x/6", "00122x/1", "112331/1",
@@ -136,6 +137,7 @@ constexpr std::array<ChordType, kTypeCount> kChordTypes{{
      {"41212x/2", "41212x/3", "41212x/4", "41212x/5", "41212x/6", "41212x/7",
       "41212x/8", "001323/1", "1124x4/1", "1124x4/2", "30101x/1", "41212x/1"}},
 }};
+// clang-format on
 
 struct Fingering {
     StringStates strings{};

@@ -15,7 +15,8 @@ constexpr std::int32_t kUncataloguedCode = 0;
 } // namespace
 
 FretboardView::FretboardView(const ChordSelection& selection, BoardSurface& surface)
-    : m_selection(selection), m_surface(surface)
+    : m_selection(selection)
+    , m_surface(surface)
 {
 }
 

@@ -83,6 +83,7 @@ TEST_P(DisplayCycleTest, MakesTheCallsInOrder)
     EXPECT_EQ(view.description(), GetParam().description);
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Fretboard, DisplayCycleTest,
     testing::Values(
@@ -106,6 +107,7 @@ INSTANTIATE_TEST_SUITE_P(
         CycleCase{"ChordAfterOverflowHidesNothingStale", {{{1, 0}, {8, 3}, {9, 2}}, {{8, 0}, {9, 0}}},
                   cycle(kEmpty, "C", kC, "1"), {{0, 1, 0, 2, 3, 6}, 1}, kCWords}),
     [](const testing::TestParamInfo<CycleCase>& info) { return std::string(info.param.name); });
+// clang-format on
 
 TEST(FretboardViewTest, StartsEmptyAndPicksAloneChangeNothing)
 {

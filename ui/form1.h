@@ -21,6 +21,7 @@ class frmAbout;
 // chord selection and the display cycle.
 class Form1 : public QMainWindow {
     Q_OBJECT
+    Q_DISABLE_COPY_MOVE(Form1)
 
 public:
     explicit Form1(QWidget* parent = nullptr);
@@ -36,10 +37,10 @@ private:
     void showAbout();
 
     ChordSelection m_selection;
-    QWidget* m_client; // the client area under the menu bar
+    QWidget* m_client;        // the client area under the menu bar
     BoardPicture* m_picture1; // the fretboard; also what the display cycle draws on
     FretboardView m_view;
-    CommonDialog* m_dlgCommonDialog; // the help control behind Contents
+    CommonDialog* m_dlgCommonDialog;   // the help control behind Contents
     std::unique_ptr<frmAbout> m_about; // made on the first About, kept for the run
 };
 

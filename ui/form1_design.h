@@ -29,7 +29,12 @@ inline constexpr int kClientHeight = 3525;
 inline constexpr double kClientFontPointSize = 7.5;
 
 // Container of a control: the window's client area, or one of the frames.
-enum class Container { Window, Frame3, Frame4, Frame5 };
+enum class Container {
+    Window,
+    Frame3,
+    Frame4,
+    Frame5
+};
 
 struct ControlDesign {
     std::string_view name;

@@ -89,9 +89,9 @@ QDialog* load()
     // parentless dialog as transient for the program's window group, which
     // keeps it off the taskbar, and unlike a tool window it still counts as
     // one of the program's windows, so the program runs while it is open.
-    auto* window = new QDialog(nullptr, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint
-                                            | Qt::CustomizeWindowHint | Qt::WindowTitleHint
-                                            | Qt::WindowCloseButtonHint);
+    auto* window = new QDialog(nullptr,
+                               Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint
+                                   | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     window->setObjectName(QStringLiteral("frmAbout"));
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->setWindowTitle(toQString(frmabout::kCaption));

@@ -15,8 +15,7 @@ namespace fretmap {
 // The window has no owner: it is modeless, either window can be in front,
 // and while it is open it keeps the program running after the main window
 // has been closed.
-class frmAbout
-{
+class frmAbout {
 public:
     frmAbout() = default;
     ~frmAbout();

@@ -36,7 +36,11 @@ inline constexpr std::string_view kPicture = ":/icons/about_picture.xpm";
 inline constexpr std::string_view kFontFamily = "Liberation Sans";
 inline constexpr int kFontPixelSize = 11;
 
-enum class Kind { Button, Picture, Label };
+enum class Kind {
+    Button,
+    Picture,
+    Label
+};
 
 struct ControlDesign {
     std::string_view name;
@@ -53,6 +57,7 @@ struct ControlDesign {
 };
 
 // In tab order.
+// clang-format off
 inline constexpr std::array kControls{
     // The one button: default and cancel button, so Enter and Esc press it.
     ControlDesign{"cmdOK", Kind::Button, {4245, 2625, 1380, 345}, "OK"},
@@ -72,6 +77,7 @@ inline constexpr std::array kControls{
     // When it was made.
     ControlDesign{"lblYear", Kind::Label, {2400, 2040, 585, 180}, "\u00A9 2026", true},
 };
+// clang-format on
 
 // The etched rule between the texts and the disclaimer: a grey line with a
 // white one under it. Both are elements of the line array Line1.
