@@ -9,10 +9,10 @@ namespace {
 
 // How an option of Qt's takes its value.
 enum class Value {
-    None, // -reverse
-    Next, // -platform offscreen
+    None,         // -reverse
+    Next,         // -platform offscreen
     NextOrJoined, // -style fusion or -style=fusion
-    JoinedOnly, // -qmljsdebugger=port:1234
+    JoinedOnly,   // -qmljsdebugger=port:1234
 };
 
 struct QtOption {
@@ -131,8 +131,9 @@ std::string helpText()
 std::string refusalMessage(std::string_view argument)
 {
     std::string shown(argument);
-    std::replace_if(shown.begin(), shown.end(),
-                    [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == '\x7f'; }, '?');
+    std::replace_if(
+        shown.begin(), shown.end(),
+        [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == '\x7f'; }, '?');
     return "fretmap: unknown argument \"" + shown + "\" (fretmap --help lists the options)\n";
 }
 

@@ -7,11 +7,16 @@ namespace fretmap {
 
 // What the command line asks of the program. It is read before the window
 // system starts, so that --help and --version answer without a display.
-enum class CommandLineAction { Start, ShowHelp, ShowVersion, Refuse };
+enum class CommandLineAction {
+    Start,
+    ShowHelp,
+    ShowVersion,
+    Refuse
+};
 
 struct CommandLine {
     CommandLineAction action = CommandLineAction::Start;
-    std::string refused; // the first argument that is not taken, for Refuse
+    std::string refused;       // the first argument that is not taken, for Refuse
     bool displayNamed = false; // -display or -platform was given
 };
 

@@ -77,8 +77,8 @@ void startMessageHandler(QtMsgType type, const QMessageLogContext& context, cons
     } else {
         // What the platform said first is the cause; Qt's own fatal message
         // only suggests reinstalling.
-        const auto fromPlatform = std::find_if(g_heldMessages.begin(), g_heldMessages.end(),
-            [](const HeldMessage& held) { return held.category.starts_with("qt.qpa"); });
+        const auto isPlatforms = [](const HeldMessage& held) { return held.category.starts_with("qt.qpa"); };
+        const auto fromPlatform = std::find_if(g_heldMessages.begin(), g_heldMessages.end(), isPlatforms);
         const QString& cause = fromPlatform == g_heldMessages.end() ? text : fromPlatform->text;
         line += "and could not open one: " + cause.section(QLatin1Char('\n'), 0, 0).toStdString();
     }

@@ -50,7 +50,10 @@ std::runtime_error systemError(const std::string& what)
 // Closes a descriptor when it goes out of scope, whichever way that is.
 class Descriptor {
 public:
-    explicit Descriptor(int fd) : m_fd(fd) {}
+    explicit Descriptor(int fd)
+        : m_fd(fd)
+    {
+    }
     Descriptor(const Descriptor&) = delete;
     Descriptor& operator=(const Descriptor&) = delete;
     ~Descriptor() { reset(); }

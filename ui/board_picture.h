@@ -41,8 +41,8 @@ private:
     // between the last fret cell and the muted string stays empty.
     std::array<std::array<QLabel*, kMutedString + 1>, kStringCount> m_markers{};
     QWidget* m_label7Paper = nullptr; // blank paper under the base fret, above the markers
-    QLabel* m_label7 = nullptr; // base fret, under fret cell 1
-    QLabel* m_label8 = nullptr; // chord name, under the board
+    QLabel* m_label7 = nullptr;       // base fret, under fret cell 1
+    QLabel* m_label8 = nullptr;       // chord name, under the board
 };
 
 } // namespace fretmap

@@ -109,8 +109,8 @@ void Form1::createMenus()
         menu->menuAction()->setObjectName(toQString(menuDesign.name));
         for (const auto& item : menuDesign.items) {
             QAction* action = item.command == form1::MenuCommand::Separator
-                                  ? menu->addSeparator()
-                                  : menu->addAction(toQString(item.caption));
+                ? menu->addSeparator()
+                : menu->addAction(toQString(item.caption));
             action->setObjectName(toQString(item.name));
             connectCommand(action, item.command);
         }

@@ -110,15 +110,22 @@ inline constexpr std::array kLists{
 };
 
 // Every list holds exactly the items that the chord selection counts for it.
-static_assert([] {
+constexpr bool listsMatchTheSelection()
+{
     for (const ListDesign& list : kLists)
         if (std::ssize(list.items) != ChordSelection::itemCount(list.number))
             return false;
     return true;
-}(), "a list's items differ from what the chord selection counts for it");
+}
+static_assert(listsMatchTheSelection(), "a list's items differ from what the chord selection counts for it");
 
 // The menu bar. Each item runs one command of the window; a separator none.
-enum class MenuCommand { Separator, Exit, Contents, About };
+enum class MenuCommand {
+    Separator,
+    Exit,
+    Contents,
+    About
+};
 
 struct MenuItemDesign {
     std::string_view name;
