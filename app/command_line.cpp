@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
+#include <span>
 
 namespace fretmap {
 
@@ -53,29 +55,47 @@ const QtOption* findQtOption(std::string_view name)
     return found == kQtOptions.end() ? nullptr : &*found;
 }
 
+// The name of an option, taken as Qt takes it: -name and --name alike.
+// Nothing for an argument that is no option.
+std::optional<std::string_view> optionName(std::string_view argument)
+{
+    if (argument.starts_with("--"))
+        argument.remove_prefix(2);
+    else if (argument.starts_with('-'))
+        argument.remove_prefix(1);
+    else
+        return std::nullopt;
+    if (argument.empty())
+        return std::nullopt;
+    return argument;
+}
+
+// How many of the following arguments a Qt option takes as its value, or
+// nothing when it is written in a way Qt does not take.
+std::optional<std::size_t> valuesTaken(const QtOption& option, bool joined)
+{
+    switch (option.value) {
+    case Value::None:
+        return joined ? std::nullopt : std::optional<std::size_t>(0);
+    case Value::Next:
+        return joined ? std::nullopt : std::optional<std::size_t>(1); // the value, whatever it looks like
+    case Value::NextOrJoined:
+        return joined ? 0 : 1;
+    case Value::JoinedOnly:
+        return joined ? std::optional<std::size_t>(0) : std::nullopt;
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 CommandLine readCommandLine(int argc, const char* const* argv)
 {
+    const std::span<const char* const> arguments(argv, static_cast<std::size_t>(argc));
     CommandLine result;
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view argument = argv[i];
-        auto refuse = [&] {
-            result.action = CommandLineAction::Refuse;
-            result.refused = argument;
-            return result;
-        };
-        // Like Qt, take -name and --name alike.
-        std::string_view name = argument;
-        if (name.starts_with("--"))
-            name.remove_prefix(2);
-        else if (name.starts_with('-'))
-            name.remove_prefix(1);
-        else
-            return refuse();
-        if (name.empty())
-            return refuse();
-
+    for (std::size_t i = 1; i < arguments.size(); ++i) {
+        const std::string_view argument = arguments[i];
+        const auto name = optionName(argument);
         if (name == "h" || name == "help" || name == "?") {
             result.action = CommandLineAction::ShowHelp;
             return result;
@@ -85,30 +105,15 @@ CommandLine readCommandLine(int argc, const char* const* argv)
             return result;
         }
 
-        const auto equals = name.find('=');
-        const bool joined = equals != std::string_view::npos;
-        const QtOption* option = findQtOption(name.substr(0, equals));
-        if (!option)
-            return refuse();
-        switch (option->value) {
-        case Value::None:
-            if (joined)
-                return refuse();
-            break;
-        case Value::Next:
-            if (joined)
-                return refuse();
-            ++i; // the value, whatever it looks like
-            break;
-        case Value::NextOrJoined:
-            if (!joined)
-                ++i;
-            break;
-        case Value::JoinedOnly:
-            if (!joined)
-                return refuse();
-            break;
+        const auto equals = name ? name->find('=') : std::string_view::npos;
+        const QtOption* option = name ? findQtOption(name->substr(0, equals)) : nullptr;
+        const auto taken = option ? valuesTaken(*option, equals != std::string_view::npos) : std::nullopt;
+        if (!taken) {
+            result.action = CommandLineAction::Refuse;
+            result.refused = argument;
+            return result;
         }
+        i += *taken;
         if (option->name == "display" || option->name == "platform")
             result.displayNamed = true;
     }

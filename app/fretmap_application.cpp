@@ -18,6 +18,9 @@ FretmapApplication::FretmapApplication(int& argc, char** argv)
     : QApplication(argc, argv)
 {
     setIdentity();
+    // Qt has taken its own options out of the arguments by now.
+    if (const QStringList left = arguments(); left.size() > 1)
+        m_unclaimedArgument = left.at(1).toLocal8Bit().toStdString();
     setErrorReporter([this](const QString& text) {
         if (m_reporter)
             m_reporter(text);
@@ -57,10 +60,12 @@ struct HeldMessage {
 
 // The state of the one WindowSystemStart: Qt's handler takes no context.
 // The platform may report from its own event thread once it has connected.
+// NOLINTBEGIN(cppcoreguidelines-avoid-non-const-global-variables)
 std::mutex g_mutex;
 QtMessageHandler g_previousHandler = nullptr;
 std::vector<HeldMessage> g_heldMessages;
 bool g_displayNamed = false;
+// NOLINTEND(cppcoreguidelines-avoid-non-const-global-variables)
 
 void startMessageHandler(QtMsgType type, const QMessageLogContext& context, const QString& text)
 {

@@ -4,6 +4,8 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
+#include <string>
 
 namespace fretmap {
 
@@ -13,6 +15,7 @@ namespace fretmap {
 // in a message box; the program goes on with the next event.
 class FretmapApplication : public QApplication {
     Q_OBJECT
+    Q_DISABLE_COPY_MOVE(FretmapApplication)
 
 public:
     // Shows the text of an unexpected error to the user.
@@ -20,6 +23,10 @@ public:
 
     FretmapApplication(int& argc, char** argv);
     ~FretmapApplication() override;
+
+    // The first argument that Qt did not take as one of its own options,
+    // if any: the program takes none of its own once it starts.
+    const std::optional<std::string>& unclaimedArgument() const { return m_unclaimedArgument; }
 
     // The program's name, version and desktop entry. They need no
     // application object, so --version can answer before one exists.
@@ -33,6 +40,7 @@ public:
 
 private:
     Reporter m_reporter = &FretmapApplication::showErrorMessage;
+    std::optional<std::string> m_unclaimedArgument;
 };
 
 // Watches the start of the window system. Qt ends a start without a display

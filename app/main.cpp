@@ -16,7 +16,7 @@ int main(int argc, char* argv[])
         std::fputs(helpText().c_str(), stdout);
         return 0;
     case CommandLineAction::ShowVersion:
-        std::printf("Fretmap %s\n", FRETMAP_VERSION);
+        std::fputs("Fretmap " FRETMAP_VERSION "\n", stdout);
         return 0;
     case CommandLineAction::Refuse:
         std::fputs(refusalMessage(command.refused).c_str(), stderr);
@@ -28,9 +28,8 @@ int main(int argc, char* argv[])
     std::optional<WindowSystemStart> start(std::in_place, command.displayNamed);
     FretmapApplication app(argc, argv);
     start.reset();
-    // Qt has taken its own options out; what it left is not for it either.
-    if (argc > 1) {
-        std::fputs(refusalMessage(argv[1]).c_str(), stderr);
+    if (const auto& unclaimed = app.unclaimedArgument()) {
+        std::fputs(refusalMessage(*unclaimed).c_str(), stderr);
         return 2;
     }
 

@@ -19,6 +19,7 @@ class HelpWindow;
 // help command and hands them to whatever the desktop opens such a file with.
 class CommonDialog : public QObject {
     Q_OBJECT
+    Q_DISABLE_COPY_MOVE(CommonDialog)
 
 public:
     // The help command that opens a help file at its contents.

@@ -10,6 +10,7 @@
 #include <QFrame>
 #include <QRgb>
 
+#include <algorithm>
 #include <array>
 #include <span>
 #include <string_view>
@@ -112,10 +113,9 @@ inline constexpr std::array kLists{
 // Every list holds exactly the items that the chord selection counts for it.
 constexpr bool listsMatchTheSelection()
 {
-    for (const ListDesign& list : kLists)
-        if (std::ssize(list.items) != ChordSelection::itemCount(list.number))
-            return false;
-    return true;
+    return std::ranges::all_of(kLists, [](const ListDesign& list) {
+        return std::ssize(list.items) == ChordSelection::itemCount(list.number);
+    });
 }
 static_assert(listsMatchTheSelection(), "a list's items differ from what the chord selection counts for it");
 

@@ -13,7 +13,7 @@ class HelpWindow : public QTextBrowser {
 
 public:
     // The guide as built into the program.
-    static QUrl guideUrl() { return QUrl(QStringLiteral("qrc:/help/guide.html")); }
+    static QUrl guideUrl() { return {QStringLiteral("qrc:/help/guide.html")}; }
 
     explicit HelpWindow(QWidget* parent = nullptr);
 
