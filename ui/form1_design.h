@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <array>
+#include <functional>
 #include <span>
 #include <string_view>
 
@@ -179,13 +180,19 @@ struct MarkerDesign {
 };
 
 inline constexpr std::array kMarkers{
-    MarkerDesign{0, "", 240, 120, 75, 240, 12.0},
+    MarkerDesign{kOpenString, "", 240, 120, 75, 240, 12.0},
     MarkerDesign{1, "\u25CF", 720, 240, 435, 435, 21.75},
     MarkerDesign{2, "\u25CF", 1320, 240, 435, 435, 21.75},
     MarkerDesign{3, "\u25CF", 1920, 240, 435, 435, 21.75},
     MarkerDesign{4, "\u25CF", 2520, 240, 435, 435, 21.75},
-    MarkerDesign{6, "\u00D7", 240, 120, 240, 240, 12.0},
+    MarkerDesign{kMutedString, "\u00D7", 240, 120, 240, 240, 12.0},
 };
+
+// One marker for each string state, so that a display can show any fingering.
+static_assert(kMarkers.size() == kFretCellCount + 2
+                  && std::ranges::all_of(kMarkers, [](const MarkerDesign& m) { return isStringState(m.index); })
+                  && std::ranges::adjacent_find(kMarkers, std::ranges::greater_equal{}, &MarkerDesign::index) == kMarkers.end(),
+              "a string's markers must be one for each string state, in order");
 
 // The two texts; each label takes the size of its text.
 struct TextDesign {
