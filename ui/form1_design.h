@@ -6,6 +6,7 @@
 #include "chord/chord_catalogue.h"
 #include "chord/chord_selection.h"
 #include "twips.h"
+#include "window_icon.h"
 
 #include <QFrame>
 #include <QRgb>
@@ -20,9 +21,10 @@ namespace fretmap::form1 {
 
 inline constexpr std::string_view kCaption = "Fretmap";
 // The window icon, rendered at each size a title bar or task switcher asks for.
-inline constexpr std::array<std::string_view, 5> kIcon{
-    ":/icons/fretmap-16.png", ":/icons/fretmap-32.png", ":/icons/fretmap-48.png",
-    ":/icons/fretmap-64.png", ":/icons/fretmap-128.png"};
+inline constexpr std::array kIcon{
+    IconRender{":/icons/fretmap-16.png", 16}, IconRender{":/icons/fretmap-32.png", 32},
+    IconRender{":/icons/fretmap-48.png", 48}, IconRender{":/icons/fretmap-64.png", 64},
+    IconRender{":/icons/fretmap-128.png", 128}};
 inline constexpr int kClientWidth = 7005;
 inline constexpr int kClientHeight = 3525;
 

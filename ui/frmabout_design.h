@@ -6,6 +6,7 @@
 // points say so where they stand.
 
 #include "twips.h"
+#include "window_icon.h"
 
 #include <array>
 #include <string_view>
@@ -25,9 +26,10 @@ inline constexpr TwipsRect kClientArea{2340, 1935, 5730, 3375};
 inline constexpr unsigned kFaceRgb = 0xF0F0F0;
 
 // The window icon, rendered at each size a title bar or task switcher asks for.
-inline constexpr std::array<std::string_view, 5> kIcon{
-    ":/icons/frmabout-16.png", ":/icons/frmabout-32.png", ":/icons/frmabout-48.png",
-    ":/icons/frmabout-64.png", ":/icons/frmabout-128.png"};
+inline constexpr std::array kIcon{
+    IconRender{":/icons/frmabout-16.png", 16}, IconRender{":/icons/frmabout-32.png", 32},
+    IconRender{":/icons/frmabout-48.png", 48}, IconRender{":/icons/frmabout-64.png", 64},
+    IconRender{":/icons/frmabout-128.png", 128}};
 inline constexpr std::string_view kPicture = ":/icons/about_picture.xpm";
 
 // The window's default font, used by every control without a font of its

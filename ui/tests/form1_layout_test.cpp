@@ -216,6 +216,7 @@ void Form1LayoutTest::listItems()
     for (int row = 0; row < list->count(); ++row) {
         const QRect rect = list->visualItemRect(list->item(row));
         QCOMPARE(rect.height(), 12);
+        QCOMPARE(rect.width(), list->viewport()->width()); // a pick is marked across the whole row
         QVERIFY2(list->viewport()->rect().contains(rect), qPrintable(list->item(row)->text()));
     }
     // ... and together they fill the list inside its border, with no strip left under the last.
