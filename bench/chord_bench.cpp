@@ -59,17 +59,25 @@ public:
     void setBaseFretText(std::string_view) override {}
 };
 
+// G#7+9 on a board that draws nothing: what is measured is the cycle's own.
+struct NullBoard {
+    ChordSelection selection = [] {
+        ChordSelection picked;
+        picked.pick(1, 8);
+        picked.pick(5, 1);
+        picked.pick(7, 1);
+        return picked;
+    }();
+    NullSurface surface;
+    FretboardView view{selection, surface};
+};
+
 void displayCycle(benchmark::State& state)
 {
-    ChordSelection selection;
-    selection.pick(1, 8);
-    selection.pick(5, 1);
-    selection.pick(7, 1);
-    NullSurface surface;
-    FretboardView view(selection, surface);
+    NullBoard board;
     for (auto _ : state) {
-        view.display();
-        benchmark::DoNotOptimize(view.state());
+        board.view.display();
+        benchmark::DoNotOptimize(board.view.state());
     }
 }
 BENCHMARK(displayCycle);
@@ -77,15 +85,10 @@ BENCHMARK(displayCycle);
 // What the main window adds to each display for a screen reader.
 void describeBoard(benchmark::State& state)
 {
-    ChordSelection selection;
-    selection.pick(1, 8);
-    selection.pick(5, 1);
-    selection.pick(7, 1);
-    NullSurface surface;
-    FretboardView view(selection, surface);
-    view.display();
+    NullBoard board;
+    board.view.display();
     for (auto _ : state)
-        benchmark::DoNotOptimize(view.description());
+        benchmark::DoNotOptimize(board.view.description());
 }
 BENCHMARK(describeBoard);
 

@@ -1,6 +1,9 @@
 // The main window driven as a user drives it: clicks and keys on the lists,
 // "display", and the menu commands.
 
+#include "board_reading.h"
+#include "scratch_directory.h"
+
 #include "ui/common_dialog.h"
 #include "ui/form1.h"
 
@@ -25,31 +28,6 @@ using fretmap::CommonDialog;
 using fretmap::Form1;
 
 namespace {
-
-// What the board shows: "string:index" of every marker in sight, in order,
-// then the chord name and the base fret.
-struct Board {
-    QStringList markers;
-    QString name;
-    QString baseFret;
-};
-
-Board boardOf(const QWidget& form)
-{
-    Board board;
-    for (int string = 1; string <= 6; ++string) {
-        QList<int> shown;
-        for (QLabel* label : form.findChildren<QLabel*>(QStringLiteral("Label%1").arg(string)))
-            if (!label->isHidden() && !label->text().isEmpty()) // element 0 shows nothing
-                shown << label->property("index").toInt();
-        std::sort(shown.begin(), shown.end());
-        for (int index : shown)
-            board.markers << QStringLiteral("%1:%2").arg(string).arg(index);
-    }
-    board.name = form.findChild<QLabel*>(QStringLiteral("Label8"))->text();
-    board.baseFret = form.findChild<QLabel*>(QStringLiteral("Label7"))->text();
-    return board;
-}
 
 // The objects for which a description change was sent, in order, while
 // accessibility is switched on; what an assistive tool would be told.
@@ -301,15 +279,8 @@ void Form1BehaviourTest::contents()
     QFETCH(bool, opened);
     QFETCH(bool, guide);
 
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString oldDir = QDir::currentPath();
-    QVERIFY(QDir::setCurrent(dir.path()));
-    const auto restore = qScopeGuard([&] { QDir::setCurrent(oldDir); });
-    if (fileThere) {
-        QFile file(dir.filePath(QStringLiteral("help.hlp")));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-    }
+    const ScratchDirectory dir(fileThere);
+    QVERIFY(dir.isReady());
 
     auto* dialog = m_form->findChild<CommonDialog*>(QStringLiteral("dlgCommonDialog"));
     QVERIFY(dialog);

@@ -13,6 +13,9 @@
 //   FRETMAP_RANDOM_ACTIONS=<n>  actions per seed; without a seed it runs one
 //                               fresh seed, for a soak
 
+#include "board_reading.h"
+#include "scratch_directory.h"
+
 #include "app/fretmap_application.h"
 #include "chord/chord_catalogue.h"
 #include "ui/common_dialog.h"
@@ -97,40 +100,10 @@ constexpr const char* kFixedControls[] = {"Picture1", "Command1", "Frame3", "Fra
                                           "List1",    "List2",    "List3",  "List4",  "List5",
                                           "List6",    "List7",    "List8",  "List9"};
 
-// What the board shows: "string:index" of every marker in sight (an open
-// string's empty element shows nothing and is left out), the chord name and
-// the base fret.
-struct Board {
-    QStringList markers;
-    QString name;
-    QString baseFret;
-
-    bool operator==(const Board&) const = default;
-};
-
 QString describe(const Board& board)
 {
     return QStringLiteral("[%1] \"%2\" base %3").arg(board.markers.join(QLatin1Char(' ')), board.name,
                                                      board.baseFret);
-}
-
-Board boardOf(const QWidget& form)
-{
-    Board board;
-    for (int string = 1; string <= 6; ++string) {
-        QList<int> shown;
-        for (QLabel* label : form.findChildren<QLabel*>(QStringLiteral("Label%1").arg(string))) {
-            const int index = label->property("index").toInt();
-            if (index != 0 && !label->isHidden())
-                shown << index;
-        }
-        std::sort(shown.begin(), shown.end());
-        for (int index : shown)
-            board.markers << QStringLiteral("%1:%2").arg(string).arg(index);
-    }
-    board.name = form.findChild<QLabel*>(QStringLiteral("Label8"))->text();
-    board.baseFret = form.findChild<QLabel*>(QStringLiteral("Label7"))->text();
-    return board;
 }
 
 Board boardFor(const fretmap::ChordEntry& entry)
@@ -299,15 +272,8 @@ void Form1RandomTest::randomActions()
     QFETCH(bool, helpFilePresent);
 
     // Contents looks for help.hlp in the working directory.
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString oldDir = QDir::currentPath();
-    QVERIFY(QDir::setCurrent(dir.path()));
-    const auto restore = qScopeGuard([&] { QDir::setCurrent(oldDir); });
-    if (helpFilePresent) {
-        QFile file(dir.filePath(QStringLiteral("help.hlp")));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-    }
+    const ScratchDirectory dir(helpFilePresent);
+    QVERIFY(dir.isReady());
 
     m_form = std::make_unique<Form1>();
     const auto close = qScopeGuard([this] {
