@@ -174,20 +174,21 @@ void BoardPicture::paintEvent(QPaintEvent* event)
 {
     QFrame::paintEvent(event);
 
+    // Every line is one pixel wide and runs along the pixel grid, so each is
+    // filled as a one-pixel strip: the same pixels as a line from end to end,
+    // at a fraction of a stroked line's cost on every display.
     QPainter painter(this);
     painter.translate(contentsRect().topLeft());
-    painter.setPen(QPen(QColor::fromRgb(design::kInk), 0)); // one pixel
+    const QColor ink = QColor::fromRgb(design::kInk);
 
     const int left = twipsToPixels(design::kStringLeft);
     const int right = twipsToPixels(design::kStringRight);
-    for (int string = 1; string <= kStringCount; ++string) {
-        const int y = twipsToPixels(design::kStringSpacing * string);
-        painter.drawLine(left, y, right, y);
-    }
+    for (int string = 1; string <= kStringCount; ++string)
+        painter.fillRect(left, twipsToPixels(design::kStringSpacing * string), right - left + 1, 1, ink);
     const int top = twipsToPixels(design::kFretTop);
     const int bottom = twipsToPixels(design::kFretBottom);
     for (int x : design::kFretXs)
-        painter.drawLine(twipsToPixels(x), top, twipsToPixels(x), bottom);
+        painter.fillRect(twipsToPixels(x), top, 1, bottom - top + 1, ink);
 }
 
 } // namespace fretmap
