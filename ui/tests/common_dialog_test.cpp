@@ -2,6 +2,7 @@
 // desktop, the program's own guide when there is no help file, and what it
 // says when it cannot help.
 
+#include "dark_desktop.h"
 #include "ui/common_dialog.h"
 
 #include <QApplication>
@@ -47,13 +48,6 @@ bool followsPalette(const QTextDocument& document)
     return true;
 }
 
-QPalette darkPalette()
-{
-    QPalette palette;
-    palette.setColor(QPalette::Base, QColor(0x10, 0x10, 0x10));
-    palette.setColor(QPalette::Text, QColor(0xe0, 0xe0, 0xe0));
-    return palette;
-}
 
 } // namespace
 
@@ -130,9 +124,7 @@ void CommonDialogTest::showHelp()
     QFETCH(bool, guide);
 
     // Under a dark desktop, where text with colours of its own gets lost.
-    const QPalette oldPalette = QApplication::palette();
-    QApplication::setPalette(darkPalette());
-    const auto restorePalette = qScopeGuard([&] { QApplication::setPalette(oldPalette); });
+    const DarkDesktop dark;
 
     const QString workPath = QDir(m_workDir.path()).absoluteFilePath(fileName);
     const QString programPath = QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(fileName);
@@ -177,7 +169,7 @@ void CommonDialogTest::showHelp()
         QCOMPARE(shownGuide->windowModality(), Qt::NonModal);
         QVERIFY(!shownGuide->accessibleName().isEmpty() && !shownGuide->windowTitle().isEmpty());
         QVERIFY(!shownGuide->toPlainText().isEmpty());
-        QCOMPARE(shownGuide->palette().color(QPalette::Base), darkPalette().color(QPalette::Base));
+        QCOMPARE(shownGuide->palette().color(QPalette::Base), QApplication::palette().color(QPalette::Base));
         QVERIFY(followsPalette(*shownGuide->document()));
     }
 

@@ -194,7 +194,6 @@ void Form1BehaviourTest::arrowKeys_data()
     QTest::newRow("untouched: home") << tabbed << "List1" << QList<int>{Qt::Key_Home} << 0 << "C";
     QTest::newRow("untouched: end") << tabbed << "List1" << QList<int>{Qt::Key_End} << 11 << "B";
     QTest::newRow("untouched: page down") << tabbed << "List1" << QList<int>{Qt::Key_PageDown} << 0 << "C";
-    QTest::newRow("untouched: page up") << tabbed << "List1" << QList<int>{Qt::Key_PageUp} << 0 << "C";
     QTest::newRow("untouched List2: down picks the blank")
         << QStringList{"List1:0", "tab"} << "List2" << QList<int>{Qt::Key_Down} << 0 << "C";
     QTest::newRow("untouched List2: down twice")

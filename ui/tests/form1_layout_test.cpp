@@ -4,6 +4,7 @@
 // table, so that a wrong number in the table shows up.
 
 #include "chord/chord_catalogue.h"
+#include "dark_desktop.h"
 #include "ui/form1.h"
 
 #include <QAccessible>
@@ -48,17 +49,6 @@ void displayEntry(QWidget& form, const fretmap::ChordEntry& entry)
     form.findChild<QPushButton*>(QStringLiteral("Command1"))->click();
 }
 
-// The contrast ratio of two colours as WCAG defines it, from 1 to 21.
-double contrast(const QColor& a, const QColor& b)
-{
-    auto luminance = [](const QColor& c) {
-        auto linear = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
-        return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
-    };
-    const double la = luminance(a);
-    const double lb = luminance(b);
-    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
-}
 
 } // namespace
 
@@ -537,19 +527,7 @@ void Form1LayoutTest::boardLegibleForEveryChord()
 
 void Form1LayoutTest::boardUnderDarkPalette()
 {
-    const QString oldStyle = QApplication::style()->name();
-    const QPalette oldPalette = QApplication::palette();
-    const auto restore = qScopeGuard([&] {
-        QApplication::setStyle(oldStyle);
-        QApplication::setPalette(oldPalette);
-    });
-    QApplication::setStyle(QStringLiteral("Fusion"));
-    QPalette dark = QApplication::palette();
-    for (const auto role : {QPalette::Window, QPalette::Base})
-        dark.setColor(role, QColor(0x2d, 0x2d, 0x2d));
-    for (const auto role : {QPalette::WindowText, QPalette::Text})
-        dark.setColor(role, QColor(0xee, 0xee, 0xee));
-    QApplication::setPalette(dark);
+    const DarkDesktop dark;
     // A window opened under the dark theme.
     m_form = std::make_unique<Form1>();
     m_form->show();
@@ -570,12 +548,12 @@ void Form1LayoutTest::boardUnderDarkPalette()
         for (int y = area.top(); y <= area.bottom(); ++y)
             for (int x = area.left(); x <= area.right(); ++x)
                 if ((y - client.y()) % 24 != 0 && (x - client.x()) % 40 != 0) // not on a string or fret
-                    best = std::max(best, contrast(board.pixelColor(x, y), paper));
+                    best = std::max(best, contrastRatio(board.pixelColor(x, y), paper));
         QVERIFY2(best >= 4.5, qPrintable(label->objectName() + QStringLiteral(" ") + label->text()));
     }
     // A string past the last fret, and the nut.
-    QVERIFY(contrast(board.pixelColor(client + QPoint(212, 24)), paper) >= 3.0);
-    QVERIFY(contrast(board.pixelColor(client + QPoint(40, 36)), paper) >= 3.0);
+    QVERIFY(contrastRatio(board.pixelColor(client + QPoint(212, 24)), paper) >= 3.0);
+    QVERIFY(contrastRatio(board.pixelColor(client + QPoint(40, 36)), paper) >= 3.0);
 }
 
 QTEST_MAIN(Form1LayoutTest)

@@ -1,3 +1,4 @@
+#include "dark_desktop.h"
 #include "ui/frmabout.h"
 #include "ui/form1.h"
 
@@ -15,8 +16,8 @@
 #include <QTest>
 #include <QWindow>
 
-#include <cmath>
 #include <memory>
+#include <optional>
 
 using fretmap::frmAbout;
 
@@ -139,17 +140,6 @@ bool playEndsProgram(const QStringList& steps, QWidget* mainWindow)
     return quit.seen || result != kStillRunning;
 }
 
-// WCAG's contrast ratio of two colours, from 1:1 to 21:1.
-double contrast(const QColor& a, const QColor& b)
-{
-    const auto luminance = [](const QColor& c) {
-        const auto linear = [](float v) { return v <= 0.04045f ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
-        return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
-    };
-    const double la = luminance(a);
-    const double lb = luminance(b);
-    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
-}
 
 // Everything a user sees of the window, control by control.
 QStringList describe(QDialog* window)
@@ -308,10 +298,9 @@ void FrmAboutTest::textsFitTheirBoxes()
     QFETCH(Qt::Alignment, alignment);
     QFETCH(bool, darkDesktop);
 
-    const QPalette desktop = QApplication::palette();
-    const auto restore = qScopeGuard([&] { QApplication::setPalette(desktop); });
+    std::optional<DarkDesktop> dark;
     if (darkDesktop) {
-        QApplication::setPalette(QPalette(QColor(53, 53, 53))); // light texts on a dark grey
+        dark.emplace();
         play(QStringLiteral("ok"), nullptr);
         flushDeletes();
         m_about->show();
@@ -324,7 +313,7 @@ void FrmAboutTest::textsFitTheirBoxes()
     QCOMPARE(label->alignment(), alignment);
     QCOMPARE(label->palette().color(QPalette::WindowText), QColor(Qt::black));
     // Readable on the window behind it, whatever the desktop's palette (WCAG AA).
-    const double ratio = contrast(label->palette().color(label->foregroundRole()),
+    const double ratio = contrastRatio(label->palette().color(label->foregroundRole()),
                                   m_window->palette().color(m_window->backgroundRole()));
     QVERIFY2(ratio >= 4.5, qPrintable(QString::number(ratio)));
 
