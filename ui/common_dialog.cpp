@@ -1,5 +1,6 @@
 #include "common_dialog.h"
 
+#include "bring_to_front.h"
 #include "help_window.h"
 
 #include <QCoreApplication>
@@ -63,11 +64,7 @@ bool CommonDialog::showGuide()
             guide->setWindowIcon(m_window->windowIcon());
         m_guide = std::move(guide);
     }
-    // Brought to the front, also from the task bar.
-    m_guide->setWindowState(m_guide->windowState() & ~Qt::WindowMinimized);
-    m_guide->show();
-    m_guide->raise();
-    m_guide->activateWindow();
+    bringToFront(m_guide.get());
     return true;
 }
 

@@ -90,6 +90,8 @@ void Form1::createControls()
         auto* list = new SelectorList(design.items, twipsToPixels(form1::kListRowHeight),
                                       containerOf(design.container));
         list->setObjectName(toQString(design.name));
+        list->setFrameStyle(form1::kListBorder.style);
+        list->setLineWidth(form1::kListBorder.lineWidth);
         list->setGeometry(twipsToPixels(design.place));
         list->setAccessibleName(toQString(design.accessibleName));
         const int number = design.number;

@@ -62,6 +62,9 @@ struct BorderDesign {
 inline constexpr BorderDesign kPicture1Border{QFrame::Panel | QFrame::Sunken, 2};
 // The frames draw only an etched rectangle.
 inline constexpr BorderDesign kFrameBorder{QFrame::Box | QFrame::Sunken, 1};
+// A list box's standard border, two pixels, sunken: the list heights allow
+// exactly that around the rows.
+inline constexpr BorderDesign kListBorder{QFrame::WinPanel | QFrame::Sunken, 2};
 
 // The help file that Contents asks for: a bare name, looked for where a help
 // viewer looks.

@@ -1,5 +1,6 @@
 #include "frmabout.h"
 
+#include "bring_to_front.h"
 #include "frmabout_design.h"
 #include "qt_text.h"
 #include "window_icon.h"
@@ -146,12 +147,7 @@ void frmAbout::show()
     if (!m_window)
         m_window = load();
 
-    // Coming to the front includes coming back from the taskbar.
-    if (m_window->isMinimized())
-        m_window->setWindowState(m_window->windowState() & ~Qt::WindowMinimized);
-    m_window->show();
-    m_window->raise();
-    m_window->activateWindow();
+    bringToFront(m_window);
 }
 
 QDialog* frmAbout::window() const

@@ -1,5 +1,7 @@
 #include "selector_list.h"
 
+#include "qt_text.h"
+
 #include <QKeyEvent>
 #include <QStyledItemDelegate>
 
@@ -55,9 +57,6 @@ SelectorList::SelectorList(std::span<const std::string_view> items, int rowHeigh
     : QListWidget(parent)
 {
     setSelectionMode(QAbstractItemView::SingleSelection);
-    // A list box's standard border: two pixels, sunken. The list heights
-    // allow exactly that around the rows.
-    setFrameStyle(QFrame::WinPanel | QFrame::Sunken);
     // Inside that border "sus4" fills the style's text room to the pixel, and
     // Qt would shorten it and "sus2" alike to "su...": an item is drawn whole.
     setTextElideMode(Qt::ElideNone);
@@ -66,7 +65,7 @@ SelectorList::SelectorList(std::span<const std::string_view> items, int rowHeigh
     setUniformItemSizes(true);
     setItemDelegate(new FixedRowDelegate(rowHeight, this));
     for (std::string_view item : items) {
-        auto* row = new QListWidgetItem(QString::fromUtf8(item.data(), static_cast<qsizetype>(item.size())), this);
+        auto* row = new QListWidgetItem(toQString(item), this);
         // The blank item (a TAB or a space) means none; read out as it is it
         // would be silence or "tab".
         if (row->text().trimmed().isEmpty())

@@ -8,7 +8,7 @@
 namespace fretmap {
 
 // One of the selector lists: fixed items, one selected at most, rows of a
-// fixed height inside a two-pixel sunken border and never a scroll bar. It
+// fixed height and never a scroll bar. It
 // reports each change of the selected item, by mouse or by keyboard, as
 // picked(row). A blank item reads as "none" to a screen reader.
 class SelectorList : public QListWidget {
