@@ -2,6 +2,7 @@
 
 #include "form1_design.h"
 #include "qt_text.h"
+#include "screen_reader.h"
 #include "twips.h"
 
 #include <QAccessible>
@@ -140,11 +141,13 @@ void BoardPicture::setMarkerVisible(int string, int index, bool shown)
     if (!label)
         throw std::out_of_range("no marker " + std::to_string(index) + " on string "
                                 + std::to_string(string));
+    const QuietAccessibility quiet; // the board speaks for its labels
     label->setVisible(shown);
 }
 
 void BoardPicture::setChordName(std::string_view text)
 {
+    const QuietAccessibility quiet;
     m_label8->setText(toQString(text));
     m_label8->adjustSize();
 
@@ -158,6 +161,7 @@ void BoardPicture::setChordName(std::string_view text)
 
 void BoardPicture::setBaseFretText(std::string_view text)
 {
+    const QuietAccessibility quiet;
     m_label7->setText(toQString(text));
     m_label7->adjustSize();
     placeLabel7Paper();

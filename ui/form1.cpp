@@ -6,6 +6,7 @@
 #include "form1_design.h"
 #include "frmabout.h"
 #include "qt_text.h"
+#include "screen_reader.h"
 #include "selector_list.h"
 #include "twips.h"
 #include "window_icon.h"
@@ -25,6 +26,7 @@ Form1::Form1(QWidget* parent)
     , m_client(new QWidget(this))
     , m_picture1(new BoardPicture(m_client)) // the bottom of the stack
     , m_view(m_selection, *m_picture1)
+    , m_notice(new SpokenNotice(m_client))
     , m_dlgCommonDialog(new CommonDialog(this))
 {
     setObjectName(QStringLiteral("Form1"));
@@ -71,6 +73,7 @@ void Form1::createControls()
         frame->setLineWidth(form1::kFrameBorder.lineWidth);
         frame->setGeometry(twipsToPixels(form1::kFrames[i].place));
         frame->setAccessibleName(toQString(form1::kFrames[i].accessibleName));
+        setAccessibleRole(frame, QAccessible::Grouping);
         frames[i] = frame;
     }
     auto containerOf = [&](form1::Container c) -> QWidget* {
@@ -140,7 +143,10 @@ void Form1::connectCommand(QAction* action, form1::MenuCommand command)
 void Form1::display()
 {
     m_view.display();
-    m_picture1->setDescription(m_view.description());
+    const std::string description = m_view.description();
+    m_picture1->setDescription(description);
+    // The focus stays where the user is, so the notice speaks the board.
+    m_notice->say(toQString(description));
 }
 
 void Form1::showContents()

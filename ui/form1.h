@@ -14,6 +14,7 @@ namespace fretmap {
 
 class BoardPicture;
 class CommonDialog;
+class SpokenNotice;
 class frmAbout;
 
 // The main window: the selector lists, the "display" button, the board and
@@ -40,6 +41,7 @@ private:
     QWidget* m_client;        // the client area under the menu bar
     BoardPicture* m_picture1; // the fretboard; also what the display cycle draws on
     FretboardView m_view;
+    SpokenNotice* m_notice;            // speaks the board after each display
     CommonDialog* m_dlgCommonDialog;   // the help control behind Contents
     std::unique_ptr<frmAbout> m_about; // made on the first About, kept for the run
 };

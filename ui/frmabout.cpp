@@ -41,6 +41,7 @@ QWidget* createControl(const frmabout::ControlDesign& design, QDialog* window)
         picture->setAlignment(Qt::AlignCenter);
         // A picture box is a tab stop, so it takes the focus like one.
         picture->setFocusPolicy(Qt::StrongFocus);
+        picture->setAccessibleName(toQString(frmabout::kPictureName));
         control = picture;
         break;
     }

@@ -31,6 +31,8 @@ inline constexpr std::array kIcon{
     IconRender{":/icons/frmabout-48.png", 48}, IconRender{":/icons/frmabout-64.png", 64},
     IconRender{":/icons/frmabout-128.png", 128}};
 inline constexpr std::string_view kPicture = ":/icons/about_picture.xpm";
+// What a screen reader calls the picture, which takes the focus by Tab.
+inline constexpr std::string_view kPictureName = "Acoustic guitar";
 
 // The window's default font, used by every control without a font of its
 // own. It is given in pixels because the label boxes are: at 11 pixels each

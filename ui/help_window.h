@@ -1,14 +1,16 @@
 #pragma once
 
-#include <QTextBrowser>
 #include <QUrl>
+#include <QWidget>
+
+class QTextBrowser;
 
 namespace fretmap {
 
 // The program's own user guide, read in a plain window of its own beside the
 // main window. Contents shows it when there is no help file for the
 // desktop's viewer to open.
-class HelpWindow : public QTextBrowser {
+class HelpWindow : public QWidget {
     Q_OBJECT
 
 public:
@@ -19,6 +21,12 @@ public:
 
     // False when the guide could not be loaded; the window is empty then.
     bool hasGuide() const;
+
+    // The guide's text, the window's one control.
+    QTextBrowser* browser() const { return m_browser; }
+
+private:
+    QTextBrowser* m_browser;
 };
 
 } // namespace fretmap

@@ -3,6 +3,7 @@
 #include "qt_text.h"
 
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QStyledItemDelegate>
 
 #include <optional>
@@ -90,12 +91,29 @@ void SelectorList::keyPressEvent(QKeyEvent* event)
 {
     if (!selectionModel()->hasSelection() && count() > 0) {
         if (const auto row = firstPick(event->key(), count())) {
+            releaseUnpickedCurrent(model()->index(*row, 0));
             setCurrentRow(*row); // selects it, and so reports the pick
             event->accept();
             return;
         }
     }
     QListWidget::keyPressEvent(event);
+}
+
+void SelectorList::mousePressEvent(QMouseEvent* event)
+{
+    releaseUnpickedCurrent(indexAt(event->position().toPoint()));
+    QListWidget::mousePressEvent(event);
+}
+
+// A screen reader hears of an item when it becomes current, not when it is
+// selected. Tab makes the first item of an untouched list current without
+// picking it, so picking that item would go unheard: it is let go first,
+// and becomes current again with the pick.
+void SelectorList::releaseUnpickedCurrent(const QModelIndex& next)
+{
+    if (next.isValid() && next == currentIndex() && !selectionModel()->hasSelection())
+        selectionModel()->clearCurrentIndex();
 }
 
 void SelectorList::reportSelection()

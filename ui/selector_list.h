@@ -29,8 +29,10 @@ protected:
     // In a list with nothing picked yet, the first move key picks where the
     // list starts instead of moving past it.
     void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
 
 private:
+    void releaseUnpickedCurrent(const QModelIndex& next);
     void reportSelection();
 };
 

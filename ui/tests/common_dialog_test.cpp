@@ -163,11 +163,12 @@ void CommonDialogTest::showHelp()
     const QList<QWidget*> guides = windowsNamed(QStringLiteral("helpWindow"));
     QCOMPARE(guides.size(), guide ? 1 : 0);
     if (guide) {
-        auto* shownGuide = qobject_cast<QTextBrowser*>(guides.first());
+        auto* shownGuide = guides.first()->findChild<QTextBrowser*>();
         QVERIFY(shownGuide);
         QTRY_VERIFY(shownGuide->isVisible());
-        QCOMPARE(shownGuide->windowModality(), Qt::NonModal);
-        QVERIFY(!shownGuide->accessibleName().isEmpty() && !shownGuide->windowTitle().isEmpty());
+        QCOMPARE(guides.first()->windowModality(), Qt::NonModal);
+        QVERIFY(!guides.first()->accessibleName().isEmpty() && !guides.first()->windowTitle().isEmpty());
+        QVERIFY(shownGuide->textInteractionFlags() & Qt::TextSelectableByKeyboard);
         QVERIFY(!shownGuide->toPlainText().isEmpty());
         QCOMPARE(shownGuide->palette().color(QPalette::Base), QApplication::palette().color(QPalette::Base));
         QVERIFY(followsPalette(*shownGuide->document()));
