@@ -68,12 +68,12 @@ void Form1::createControls()
     QFrame* frames[std::size(form1::kFrames)] = {};
     for (std::size_t i = 0; i < std::size(form1::kFrames); ++i) {
         auto* frame = new QFrame(client);
+        setAccessibleRole(frame, QAccessible::Grouping); // before anything asks for its role
         frame->setObjectName(toQString(form1::kFrames[i].name));
         frame->setFrameStyle(form1::kFrameBorder.style);
         frame->setLineWidth(form1::kFrameBorder.lineWidth);
         frame->setGeometry(twipsToPixels(form1::kFrames[i].place));
         frame->setAccessibleName(toQString(form1::kFrames[i].accessibleName));
-        setAccessibleRole(frame, QAccessible::Grouping);
         frames[i] = frame;
     }
     auto containerOf = [&](form1::Container c) -> QWidget* {

@@ -1,5 +1,7 @@
 #include "help_window.h"
 
+#include "screen_reader.h"
+
 #include <QAction>
 #include <QKeySequence>
 #include <QTextBrowser>
@@ -14,6 +16,7 @@ HelpWindow::HelpWindow(QWidget* parent)
     // A window of its own with the text inside it, so that a screen reader
     // announces a window by its title, then the text.
     setObjectName(QStringLiteral("helpWindow"));
+    setAccessibleRole(this, QAccessible::Window); // a plain widget would be a pane
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_browser);

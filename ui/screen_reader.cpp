@@ -8,7 +8,7 @@ namespace fretmap {
 
 namespace {
 
-constexpr char kRoleProperty[] = "fretmapAccessibleRole";
+constexpr const char* kRoleProperty = "fretmapAccessibleRole";
 
 QAccessibleInterface* roleAccessible(const QString& /*className*/, QObject* object)
 {

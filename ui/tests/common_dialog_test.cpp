@@ -5,6 +5,7 @@
 #include "dark_desktop.h"
 #include "ui/common_dialog.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -168,6 +169,7 @@ void CommonDialogTest::showHelp()
         QTRY_VERIFY(shownGuide->isVisible());
         QCOMPARE(guides.first()->windowModality(), Qt::NonModal);
         QVERIFY(!guides.first()->accessibleName().isEmpty() && !guides.first()->windowTitle().isEmpty());
+        QCOMPARE(QAccessible::queryAccessibleInterface(guides.first())->role(), QAccessible::Window);
         QVERIFY(shownGuide->textInteractionFlags() & Qt::TextSelectableByKeyboard);
         QVERIFY(!shownGuide->toPlainText().isEmpty());
         QCOMPARE(shownGuide->palette().color(QPalette::Base), QApplication::palette().color(QPalette::Base));

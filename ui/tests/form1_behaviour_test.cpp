@@ -29,14 +29,23 @@ using fretmap::Form1;
 
 namespace {
 
-// The objects for which a description change was sent, in order, while
-// accessibility is switched on; what an assistive tool would be told.
+// What an assistive tool is told while accessibility is switched on: the
+// objects for which a description change or a showing was sent, every
+// object that sent anything, and the list items that became the focus.
 QList<const QObject*> descriptionChanges;
+QList<const QObject*> shown;
+QList<const QObject*> senders;
+QStringList focusedItems;
 
 void recordUpdate(QAccessibleEvent* event)
 {
+    senders << event->object();
     if (event->type() == QAccessible::DescriptionChanged)
         descriptionChanges << event->object();
+    if (event->type() == QAccessible::ObjectShow)
+        shown << event->object();
+    if (event->type() == QAccessible::Focus && event->child() >= 0) // the event's interface is the item's
+        focusedItems << event->accessibleInterface()->text(QAccessible::Name);
 }
 
 } // namespace
@@ -91,7 +100,7 @@ void Form1BehaviourTest::click(const QString& listName, int row)
 }
 
 // Steps: "List<n>:<row>" clicks that row, "display" clicks the button, "tab"
-// moves the focus on.
+// moves the focus on, "down" presses Down where the focus is.
 void Form1BehaviourTest::runSteps(const QStringList& steps)
 {
     auto* command1 = m_form->findChild<QPushButton*>(QStringLiteral("Command1"));
@@ -100,6 +109,8 @@ void Form1BehaviourTest::runSteps(const QStringList& steps)
             QTest::mouseClick(command1, Qt::LeftButton);
         } else if (step == QLatin1String("tab")) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        } else if (step == QLatin1String("down")) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
         } else {
             const QStringList parts = step.split(QLatin1Char(':'));
             click(parts[0], parts[1].toInt());
@@ -341,13 +352,21 @@ void Form1BehaviourTest::screenReader_data()
 {
     QTest::addColumn<QStringList>("steps");
     QTest::addColumn<QString>("description");
-    QTest::addColumn<int>("announcements"); // description changes sent for the board
+    QTest::addColumn<int>("announcements"); // of the board's description, each one spoken
+    QTest::addColumn<QString>("item"); // the list item that the last step makes the focus, if any
 
     const QString c = QStringLiteral("C, base fret 1: string 1 open, string 2 fret 1, string 3 open, "
                                      "string 4 fret 2, string 5 fret 3, string 6 not played");
-    QTest::newRow("before any display") << QStringList{} << "No chord shown" << 0;
-    QTest::newRow("C") << QStringList{"List1:0", "display"} << c << 1;
-    QTest::newRow("C twice is announced twice") << QStringList{"List1:0", "display", "display"} << c << 2;
+    QTest::newRow("before any display") << QStringList{} << "No chord shown" << 0 << "";
+    QTest::newRow("C") << QStringList{"List1:0", "display"} << c << 1 << "";
+    QTest::newRow("C twice is announced twice") << QStringList{"List1:0", "display", "display"} << c << 2 << "";
+    // Tab makes the first item current; picking it is news all the same.
+    QTest::newRow("first pick by Down after Tab") << QStringList{"tab", "tab", "down"} << "No chord shown" << 0
+                                                  << "C";
+    QTest::newRow("first pick by a click after Tab") << QStringList{"tab", "tab", "List1:0"} << "No chord shown"
+                                                     << 0 << "C";
+    QTest::newRow("blank first item") << QStringList{"tab", "tab", "tab", "down"} << "No chord shown" << 0
+                                      << "none";
 }
 
 // The window as a screen reader reaches it: through QAccessible, with
@@ -358,11 +377,15 @@ void Form1BehaviourTest::screenReader()
     QFETCH(QStringList, steps);
     QFETCH(QString, description);
     QFETCH(int, announcements);
+    QFETCH(QString, item);
 
     QPlatformAccessibility* platform = QGuiApplicationPrivate::platformIntegration()->accessibility();
     if (!platform)
         QSKIP("This platform has no accessibility");
     descriptionChanges.clear();
+    shown.clear();
+    senders.clear();
+    focusedItems.clear();
     const QAccessible::UpdateHandler previous = QAccessible::installUpdateHandler(recordUpdate);
     platform->setActive(true);
     const auto off = qScopeGuard([platform, previous] {
@@ -370,7 +393,9 @@ void Form1BehaviourTest::screenReader()
         QAccessible::installUpdateHandler(previous);
     });
 
-    runSteps(steps);
+    runSteps(steps.mid(0, steps.size() - 1));
+    focusedItems.clear();
+    runSteps(steps.mid(steps.size() - 1));
 
     QAccessibleInterface* board = QAccessible::queryAccessibleInterface(m_form->findChild<QWidget*>("Picture1"));
     QVERIFY(board);
@@ -378,6 +403,17 @@ void Form1BehaviourTest::screenReader()
     QCOMPARE(board->text(QAccessible::Description), description);
     QCOMPARE(board->childCount(), 0); // "●" and "×" are not read out one by one
     QCOMPARE(descriptionChanges.count(board->object()), announcements);
+    QCOMPARE(focusedItems.isEmpty() ? QString() : focusedItems.last(), item);
+    for (const QObject* label : board->object()->children())
+        QVERIFY2(!senders.contains(label), qPrintable(label->objectName())); // the board speaks for them
+
+    // Each display is spoken by a notification that shows, focus or not.
+    QAccessibleInterface* notice = QAccessible::queryAccessibleInterface(m_form->findChild<QWidget*>("spokenNotice"));
+    QVERIFY(notice);
+    QCOMPARE(notice->role(), QAccessible::Notification);
+    QCOMPARE(shown.count(notice->object()), announcements);
+    if (announcements > 0)
+        QCOMPARE(notice->text(QAccessible::Name), description);
 
     QAccessibleInterface* command1 = QAccessible::queryAccessibleInterface(m_form->findChild<QWidget*>("Command1"));
     QCOMPARE(command1->text(QAccessible::Name), QStringLiteral("display"));
@@ -388,10 +424,13 @@ void Form1BehaviourTest::screenReader()
     for (QWidget* widget : m_form->centralWidget()->findChildren<QWidget*>()) {
         if (!qobject_cast<QListWidget*>(widget) && !widget->objectName().startsWith(QLatin1String("Frame")))
             continue;
-        const QString name = QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name);
+        QAccessibleInterface* control = QAccessible::queryAccessibleInterface(widget);
+        const QString name = control->text(QAccessible::Name);
         QVERIFY2(!name.isEmpty(), qPrintable(widget->objectName()));
         if (qobject_cast<QListWidget*>(widget))
             listNames << name;
+        else
+            QCOMPARE(control->role(), QAccessible::Grouping); // not a window of its own
     }
     QCOMPARE(listNames.size(), 9);
 }

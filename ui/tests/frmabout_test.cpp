@@ -428,6 +428,7 @@ void FrmAboutTest::tabOrder()
     QCOMPARE(m_window->focusWidget(), ok);
     QTest::keyClick(ok, Qt::Key_Tab);
     QCOMPARE(m_window->focusWidget(), picIcon);
+    QVERIFY(!picIcon->accessibleName().isEmpty()); // a tab stop that a screen reader can name
     QTest::keyClick(picIcon, Qt::Key_Tab);
     QCOMPARE(m_window->focusWidget(), ok);
     QTest::keyClick(ok, Qt::Key_Backtab);
