@@ -85,10 +85,11 @@ class OrcaLog:
         return [m.group(1) for m in map(SPEECH.search, self.since(mark)) if m]
 
     def wait_quiet(self, start_mark, deadline, until=None):
-        """Waits until Orca has written nothing for QUIET_SECONDS, after
-        `until(speech)` is true if given. False on passing the deadline."""
+        """Waits until Orca has written something since `start_mark` and
+        then nothing for QUIET_SECONDS, once `until(speech)` is true if
+        given. False on passing the deadline."""
         while time.monotonic() < deadline:
-            ready = until is None or until(self.speech_since(start_mark))
+            ready = self.mark() > start_mark and (until is None or until(self.speech_since(start_mark)))
             if ready and time.monotonic() - self.last_time() >= QUIET_SECONDS:
                 return True
             time.sleep(0.05)
@@ -239,8 +240,15 @@ def run(program, scenario, log_file=None):
             if keys and keys[0] == "@focus":
                 session.focus_main_window()
                 keys = keys[1:]
-            if keys:
-                session.xdotool("key", "--delay", "50", *keys)
+            # One key at a time, each once Orca has fallen quiet: Qt holds a
+            # key until the screen reader has seen it, and gives up waiting
+            # after a tenth of a second, when keys that follow close behind
+            # can come out of order.
+            for number_in_step, key in enumerate(keys):
+                if number_in_step > 0:
+                    session.log.wait_quiet(key_mark, time.monotonic() + STEP_TIMEOUT)
+                key_mark = session.log.mark()
+                session.xdotool("key", key)
             wanted = [" ".join(p.lower().split()) for p in phrases if not p.startswith("!")]
             unwanted = [" ".join(p[1:].lower().split()) for p in phrases if p.startswith("!")]
 
