@@ -194,10 +194,7 @@ class Session:
         window = self.xdotool("search", "--sync", "--onlyvisible", "--name", "^Fretmap$").split()[0]
         self.xdotool("windowfocus", "--sync", window)
 
-    def stop(self, log_file=None):
-        if log_file and self.log:
-            with open(log_file, "w", encoding="utf-8") as out:
-                out.write("\n".join(self.log.since(0)) + "\n")
+    def stop(self):
         for name, process in reversed(self.processes):
             if process.poll() is None:
                 try:
@@ -213,6 +210,15 @@ class Session:
         shutil.rmtree(self.home, ignore_errors=True)
 
 
+def key_actions(keys):
+    """The xdotool actions that type `keys`: "alt+h" is Alt down, h, Alt up."""
+    for key in keys:
+        *modifiers, last = key.split("+")
+        yield from (("keydown", modifier) for modifier in modifiers)
+        yield ("key", last)
+        yield from (("keyup", modifier) for modifier in reversed(modifiers))
+
+
 def read_scenario(path):
     steps = []
     with open(path, encoding="utf-8") as scenario:
@@ -225,7 +231,8 @@ def read_scenario(path):
     return steps
 
 
-def run(program, scenario, log_file=None):
+def run(program, scenario):
+    """Runs the scenario once: what failed, and all that Orca wrote."""
     session = Session(program)
     failures = []
     try:
@@ -240,15 +247,16 @@ def run(program, scenario, log_file=None):
             if keys and keys[0] == "@focus":
                 session.focus_main_window()
                 keys = keys[1:]
-            # One key at a time, each once Orca has fallen quiet: Qt holds a
-            # key until the screen reader has seen it, and gives up waiting
-            # after a tenth of a second, when keys that follow close behind
-            # can come out of order.
-            for number_in_step, key in enumerate(keys):
+            # One key at a time, and a modifier pressed on its own before the
+            # key it goes with, each once Orca has fallen quiet, as a person
+            # types. Qt holds each key until the screen reader has seen it,
+            # but not an access key's shortcut: Alt+H typed at once can open
+            # the menu before the held Alt arrives, which then closes it.
+            for number_in_step, action in enumerate(key_actions(keys)):
                 if number_in_step > 0:
                     session.log.wait_quiet(key_mark, time.monotonic() + STEP_TIMEOUT)
                 key_mark = session.log.mark()
-                session.xdotool("key", key)
+                session.xdotool(*action)
             wanted = [" ".join(p.lower().split()) for p in phrases if not p.startswith("!")]
             unwanted = [" ".join(p[1:].lower().split()) for p in phrases if p.startswith("!")]
 
@@ -271,8 +279,8 @@ def run(program, scenario, log_file=None):
                     step, missing, " and said %s" % spoken_wrongly if spoken_wrongly else "",
                     " | ".join(speech) or "nothing"))
     finally:
-        session.stop(log_file)
-    return failures
+        session.stop()
+    return failures, session.log.since(0) if session.log else []
 
 
 def main():
@@ -280,13 +288,17 @@ def main():
     parser.add_argument("program")
     parser.add_argument("scenario")
     parser.add_argument("--runs", type=int, default=1)
-    parser.add_argument("--log", help="write Orca's debug output of the last run to this file")
+    parser.add_argument("--log", help="write Orca's debug output of the last run that failed, "
+                                      "or else of the last run, to this file")
     args = parser.parse_args()
     scenario = read_scenario(args.scenario)
     passed = failed = 0
     for number in range(1, args.runs + 1):
         start = time.monotonic()
-        failures = run(args.program, scenario, args.log)
+        failures, log = run(args.program, scenario)
+        if args.log and (failures or not failed):  # a failed run's log is kept
+            with open(args.log, "w", encoding="utf-8") as out:
+                out.write("\n".join(log) + "\n")
         print("run %d: %s in %.1f s" % (number, "failed" if failures else "passed",
                                         time.monotonic() - start))
         for failure in failures:
