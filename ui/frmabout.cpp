@@ -47,7 +47,11 @@ QWidget* createControl(const frmabout::ControlDesign& design, QDialog* window)
         // Two-pixel sunken edge around the 32 x 32 picture, as a picture
         // box sized to its picture has.
         picture->setFrameStyle(QFrame::WinPanel | QFrame::Sunken);
-        picture->setPixmap(QPixmap(toQString(design.text)));
+        // The render for the screen's pixel density, so that the picture
+        // stays sharp where one pixel of the design takes two of the screen.
+        const int size = frmabout::kPictureSize;
+        picture->setPixmap(
+            iconFromRenders(frmabout::kPicture).pixmap(QSize(size, size), picture->devicePixelRatioF()));
         picture->setAlignment(Qt::AlignCenter);
         // A picture box is a tab stop, so it takes the focus like one.
         picture->setFocusPolicy(Qt::StrongFocus);
