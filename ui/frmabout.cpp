@@ -8,11 +8,21 @@
 #include <QDialog>
 #include <QFont>
 #include <QFrame>
+#include <QGuiApplication>
 #include <QIcon>
 #include <QLabel>
 #include <QPalette>
 #include <QPixmap>
 #include <QPushButton>
+
+#if QT_CONFIG(xcb)
+#include <xcb/xcb.h>
+
+#include <array>
+#include <cstdint>
+#include <cstdlib>
+#include <string_view>
+#endif
 
 namespace fretmap {
 
@@ -37,7 +47,11 @@ QWidget* createControl(const frmabout::ControlDesign& design, QDialog* window)
         // Two-pixel sunken edge around the 32 x 32 picture, as a picture
         // box sized to its picture has.
         picture->setFrameStyle(QFrame::WinPanel | QFrame::Sunken);
-        picture->setPixmap(QPixmap(toQString(design.text)));
+        // The render for the screen's pixel density, so that the picture
+        // stays sharp where one pixel of the design takes two of the screen.
+        const int size = frmabout::kPictureSize;
+        picture->setPixmap(
+            iconFromRenders(frmabout::kPicture).pixmap(QSize(size, size), picture->devicePixelRatioF()));
         picture->setAlignment(Qt::AlignCenter);
         // A picture box is a tab stop, so it takes the focus like one.
         picture->setFocusPolicy(Qt::StrongFocus);
@@ -82,15 +96,50 @@ void createLine(const frmabout::LineDesign& design, QDialog* window)
                       twipsToPixels(design.right) - left, design.thickness);
 }
 
+#if QT_CONFIG(xcb)
+xcb_atom_t internAtom(xcb_connection_t* connection, std::string_view name)
+{
+    const xcb_intern_atom_cookie_t cookie = xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(name.size()), name.data());
+    xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(connection, cookie, nullptr);
+    const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+    std::free(reply); // NOLINT(cppcoreguidelines-no-malloc): xcb allocates its replies with malloc
+    return atom;
+}
+#endif
+
+// Keeps the window's button off the taskbar, and the window off the pager,
+// on an X11 desktop. Qt has no flag for it short of a tool window, which
+// would change the window's type, so the window's own _NET_WM_STATE says it
+// before the window is first mapped: Qt adds its own states to the ones it
+// finds there when it maps the window, and the window manager takes them
+// from there. The window is rebuilt on every load, and so marked each time.
+// Other platforms have no such state.
+void keepOffTaskbar([[maybe_unused]] QWidget* window)
+{
+#if QT_CONFIG(xcb)
+    // Only on the X11 platform is the window's id an X window; the offscreen
+    // platform, too, answers for X11, with no connection.
+    const auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t* connection = x11 ? x11->connection() : nullptr;
+    if (connection == nullptr || QGuiApplication::platformName() != QLatin1String("xcb"))
+        return;
+    const auto native = static_cast<xcb_window_t>(window->winId()); // creates the X window, unmapped
+    const std::array states{internAtom(connection, "_NET_WM_STATE_SKIP_TASKBAR"),
+                            internAtom(connection, "_NET_WM_STATE_SKIP_PAGER")};
+    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, native, internAtom(connection, "_NET_WM_STATE"),
+                        XCB_ATOM_ATOM, 32, states.size(), states.data());
+    xcb_flush(connection);
+#endif
+}
+
 // Builds the window and its controls from the design. The window deletes
 // itself when it closes; that is how it unloads.
 QDialog* load()
 {
     // A fixed dialog frame with a close button and no minimize or maximize
-    // button. With no parent the window has no owner. On X11 Qt marks a
-    // parentless dialog as transient for the program's window group, which
-    // keeps it off the taskbar, and unlike a tool window it still counts as
-    // one of the program's windows, so the program runs while it is open.
+    // button. With no parent the window has no owner, and unlike a tool
+    // window it counts as one of the program's windows, so the program runs
+    // while it is open.
     auto* window = new QDialog(nullptr,
                                Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint
                                    | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
@@ -127,6 +176,7 @@ QDialog* load()
             control->setFocus(); // the first in the tab order: OK
         previous = control;
     }
+    keepOffTaskbar(window);
     return window;
 }
 

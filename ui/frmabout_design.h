@@ -30,7 +30,11 @@ inline constexpr std::array kIcon{
     IconRender{":/icons/frmabout-16.png", 16}, IconRender{":/icons/frmabout-32.png", 32},
     IconRender{":/icons/frmabout-48.png", 48}, IconRender{":/icons/frmabout-64.png", 64},
     IconRender{":/icons/frmabout-128.png", 128}};
-inline constexpr std::string_view kPicture = ":/icons/about_picture.xpm";
+// The picture in picIcon, 32 x 32 pixels as designed, with a render at twice
+// the size for screens of twice the density.
+inline constexpr int kPictureSize = 32; // pixels
+inline constexpr std::array kPicture{IconRender{":/icons/about_picture-32.png", 32},
+                                     IconRender{":/icons/about_picture-64.png", 64}};
 // What a screen reader calls the picture, which takes the focus by Tab.
 inline constexpr std::string_view kPictureName = "Acoustic guitar";
 
@@ -65,8 +69,8 @@ struct ControlDesign {
 inline constexpr std::array kControls{
     // The one button: default and cancel button, so Enter and Esc press it.
     ControlDesign{"cmdOK", Kind::Button, {4245, 2625, 1380, 345}, "OK"},
-    // The program's picture in a sunken box just big enough for it.
-    ControlDesign{"picIcon", Kind::Picture, {2400, 120, 540, 540}, kPicture},
+    // The program's picture, kPicture, in a sunken box just big enough for it.
+    ControlDesign{"picIcon", Kind::Picture, {2400, 120, 540, 540}, ""},
     // Bottom left, beside OK.
     ControlDesign{"lblDisclaimer", Kind::Label, {255, 2625, 3870, 585},
                   "Caution:... It is free software . Please use at your own risk.",

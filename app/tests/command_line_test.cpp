@@ -16,34 +16,42 @@ private slots:
 void CommandLineTest::run_data()
 {
     QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QStringList>("environment"); // NAME=value, on top of one with no display
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("output"); // on stdout for exit code 0, else stderr
 
     const QString version = QStringLiteral("Fretmap " FRETMAP_VERSION "\n");
-    QTest::newRow("help") << QStringList{"--help"} << 0 << "--version";
-    QTest::newRow("version") << QStringList{"--version"} << 0 << version;
-    QTest::newRow("version after Qt's options") << QStringList{"-style", "fusion", "-reverse", "-v"} << 0 << version;
-    QTest::newRow("unknown option") << QStringList{"--bogus"} << 2 << "\"--bogus\"";
-    QTest::newRow("stray word") << QStringList{"Cm7"} << 2 << "\"Cm7\"";
-    QTest::newRow("unknown after Qt's options") << QStringList{"-platform", "xcb", "-x"} << 2 << "\"-x\"";
-    QTest::newRow("value joined to Qt's option that takes none") << QStringList{"-reverse=1"} << 2 << "\"-reverse=1\"";
-    QTest::newRow("control characters") << QStringList{"-a\nb\x1b[2J"} << 2 << "\"-a?b?[2J\"";
-    QTest::newRow("no display") << QStringList{} << 1 << "needs a graphical display";
-    QTest::newRow("Qt's options, no display") << QStringList{"-style=fusion", "-reverse"} << 1 << "needs a graphical display";
-    QTest::newRow("display named but not there") << QStringList{"-display", ":1234"} << 1 << ":1234";
+    QTest::newRow("help") << QStringList{"--help"} << QStringList{} << 0 << "--version";
+    QTest::newRow("help as -?") << QStringList{"-?"} << QStringList{} << 0 << "--version";
+    QTest::newRow("version") << QStringList{"--version"} << QStringList{} << 0 << version;
+    QTest::newRow("version after Qt's options") << QStringList{"-style", "fusion", "-reverse", "-v"} << QStringList{} << 0 << version;
+    QTest::newRow("unknown option") << QStringList{"--bogus"} << QStringList{} << 2 << "\"--bogus\"";
+    QTest::newRow("stray word") << QStringList{"Cm7"} << QStringList{} << 2 << "\"Cm7\"";
+    QTest::newRow("unknown after Qt's options") << QStringList{"-platform", "xcb", "-x"} << QStringList{} << 2 << "\"-x\"";
+    QTest::newRow("value joined to Qt's option that takes none") << QStringList{"-reverse=1"} << QStringList{} << 2 << "\"-reverse=1\"";
+    QTest::newRow("control characters") << QStringList{"-a\nb\x1b[2J"} << QStringList{} << 2 << "\"-a?b?[2J\"";
+    QTest::newRow("no display") << QStringList{} << QStringList{} << 1 << "needs a graphical display";
+    QTest::newRow("Qt's options, no display") << QStringList{"-style=fusion", "-reverse"} << QStringList{} << 1 << "needs a graphical display";
+    QTest::newRow("Wayland display set but not there")
+        << QStringList{} << QStringList{"DISPLAY=", "WAYLAND_DISPLAY=fretmap-test-no-such-socket"} << 1
+        << "could not open one";
+    QTest::newRow("display named but not there") << QStringList{"-display", ":1234"} << QStringList{} << 1 << ":1234";
 }
 
 void CommandLineTest::run()
 {
     QFETCH(QStringList, arguments);
+    QFETCH(QStringList, environment);
     QFETCH(int, exitCode);
     QFETCH(QString, output);
 
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    QProcessEnvironment noDisplay = QProcessEnvironment::systemEnvironment();
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-        environment.remove(QString::fromLatin1(name));
+        noDisplay.remove(QString::fromLatin1(name));
+    for (const QString& variable : std::as_const(environment))
+        noDisplay.insert(variable.section(QLatin1Char('='), 0, 0), variable.section(QLatin1Char('='), 1));
     QProcess program;
-    program.setProcessEnvironment(environment);
+    program.setProcessEnvironment(noDisplay);
     program.start(QStringLiteral(FRETMAP_PROGRAM), arguments);
     QVERIFY2(program.waitForFinished(60000), qPrintable(program.errorString()));
 

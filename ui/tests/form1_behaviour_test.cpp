@@ -399,6 +399,7 @@ void Form1BehaviourTest::screenReader()
 
     QAccessibleInterface* board = QAccessible::queryAccessibleInterface(m_form->findChild<QWidget*>("Picture1"));
     QVERIFY(board);
+    QCOMPARE(board->role(), QAccessible::Graphic); // one picture, described as a whole
     QCOMPARE(board->text(QAccessible::Name), QStringLiteral("Fretboard"));
     QCOMPARE(board->text(QAccessible::Description), description);
     QCOMPARE(board->childCount(), 0); // "●" and "×" are not read out one by one

@@ -316,6 +316,8 @@ void FrmAboutTest::textsFitTheirBoxes()
     const double ratio = contrastRatio(label->palette().color(label->foregroundRole()),
                                   m_window->palette().color(m_window->backgroundRole()));
     QVERIFY2(ratio >= 4.5, qPrintable(QString::number(ratio)));
+    // The face is the window's own light grey, whatever the desktop's palette.
+    QCOMPARE(m_window->palette().color(m_window->backgroundRole()), QColor(0xF0, 0xF0, 0xF0));
 
     // Nothing is cut off: the text lies inside the box, on one line unless
     // the label wraps.
@@ -357,9 +359,22 @@ void FrmAboutTest::picture()
 {
     auto* picIcon = m_window->findChild<QLabel*>(QStringLiteral("picIcon"));
     QCOMPARE(picIcon->frameShadow(), QFrame::Sunken);
-    QCOMPARE(picIcon->pixmap().size(), QSize(32, 32));
+    QCOMPARE(picIcon->pixmap().deviceIndependentSize(), QSizeF(32, 32));
     // The box is its picture plus the sunken edge.
     QCOMPARE(picIcon->contentsRect(), QRect(2, 2, 32, 32));
+
+    // One pixel of the picture to each pixel of the screen: at scale 2
+    // (frmabout_test_scale_2) the 64-pixel render, not the 32-pixel one
+    // enlarged.
+    const qreal ratio = picIcon->devicePixelRatioF();
+    QCOMPARE(picIcon->pixmap().devicePixelRatio(), ratio);
+    QCOMPARE(picIcon->pixmap().size(), QSize(32, 32) * ratio);
+    if (ratio == 2.0) {
+        QImage render = QImage(QStringLiteral(":/icons/about_picture-64.png"))
+                            .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        render.setDevicePixelRatio(ratio);
+        QCOMPARE(picIcon->pixmap().toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied), render);
+    }
 }
 
 void FrmAboutTest::icons()
