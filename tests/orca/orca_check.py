@@ -10,7 +10,8 @@ Run it inside its own session bus, as scripts/orca-check does:
     dbus-run-session -- tests/orca/orca_check.py PROGRAM SCENARIO [--runs N]
 
 The scenario has one step a line:  keys | phrase; phrase; ...
-Keys are xdotool key names separated by spaces; "-" types nothing (the start).
+Keys are xdotool key names separated by spaces, "alt+h" for H with Alt held;
+"-" starts the program.
 "@focus" before the keys gives the main window the X input focus first, as a
 window manager would after another window closes. Phrases are matched, case
 insensitively, in what Orca said after the keys; "!phrase" must not be said.
@@ -68,6 +69,11 @@ class OrcaLog:
             now = time.monotonic()
             with self._lock:
                 self._lines.extend((now, line.decode("utf-8", "replace")) for line in whole)
+
+    def close(self):
+        os.close(self._slave)
+        self._reader.join(timeout=5)  # it ends when the last writer is gone
+        os.close(self._master)
 
     def mark(self):
         with self._lock:
@@ -194,19 +200,26 @@ class Session:
         window = self.xdotool("search", "--sync", "--onlyvisible", "--name", "^Fretmap$").split()[0]
         self.xdotool("windowfocus", "--sync", window)
 
+    @staticmethod
+    def signal_group(process, number):
+        # Each process leads a group of its own, with what it started.
+        try:
+            os.killpg(process.pid, number)
+        except ProcessLookupError:
+            pass
+
     def stop(self):
-        for name, process in reversed(self.processes):
-            if process.poll() is None:
-                try:
-                    os.killpg(process.pid, signal.SIGTERM)
-                except ProcessLookupError:
-                    pass
-        for name, process in reversed(self.processes):
+        for _, process in reversed(self.processes):
+            self.signal_group(process, signal.SIGTERM)
+        for _, process in reversed(self.processes):
             try:
                 process.wait(timeout=5)
             except subprocess.TimeoutExpired:
-                os.killpg(process.pid, signal.SIGKILL)
-                process.wait()
+                pass
+            self.signal_group(process, signal.SIGKILL)  # whatever is left of the group
+            process.wait()
+        if self.log:
+            self.log.close()
         shutil.rmtree(self.home, ignore_errors=True)
 
 
