@@ -50,7 +50,6 @@ SpokenNotice::SpokenNotice(QWidget* parent)
     setObjectName(QStringLiteral("spokenNotice"));
     setAccessibleRole(this, QAccessible::Notification);
     setGeometry(0, 0, 0, 0); // nothing to see: it has no size
-    setAttribute(Qt::WA_TransparentForMouseEvents);
     hide();
 }
 

@@ -126,15 +126,15 @@ class Session:
             self.env.pop(name, None)
         self.log = None
 
-    def start(self, name, argv, **kwargs):
+    def start(self, argv, **kwargs):
         process = subprocess.Popen(argv, env=self.env, start_new_session=True,
                                    stdin=subprocess.DEVNULL, **kwargs)
-        self.processes.append((name, process))
+        self.processes.append(process)
         return process
 
     def start_xvfb(self):
         read_end, write_end = os.pipe()
-        self.start("Xvfb", ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24",
+        self.start(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24",
                             "-nolisten", "tcp", "-dpi", "96"],
                    pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(write_end)
@@ -163,8 +163,7 @@ class Session:
                        'DefaultLanguage "en"\n')
         open(os.path.join(config, "modules", "espeak-ng.conf"), "w").close()
         socket = os.path.join(self.home, "speechd.sock")
-        self.start("speech-dispatcher",
-                   ["speech-dispatcher", "--run-single", "--timeout", "0",
+        self.start(["speech-dispatcher", "--run-single", "--timeout", "0",
                     "--communication-method", "unix_socket", "--socket-path", socket,
                     "--config-dir", config, "--log-dir", self.home],
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
@@ -176,11 +175,11 @@ class Session:
             time.sleep(0.05)
 
     def start_orca(self):
-        self.start("at-spi-bus-launcher", ["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"],
+        self.start(["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"],
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.log = OrcaLog()
         mark = self.log.mark()
-        self.start("orca", ["orca", "--disable", "braille", "--disable", "braille-monitor",
+        self.start(["orca", "--disable", "braille", "--disable", "braille-monitor",
                             "--user-prefs", os.path.join(self.home, "orca"), "--debug-file", self.log.path],
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         deadline = time.monotonic() + START_TIMEOUT
@@ -190,7 +189,7 @@ class Session:
     def start_program(self):
         work = os.path.join(self.home, "work")  # no help.hlp here: Contents shows the guide
         os.mkdir(work)
-        self.start("fretmap", [self.program], cwd=work)
+        self.start([self.program], cwd=work)
 
     def xdotool(self, *args):
         return subprocess.run(["xdotool", *args], env=self.env, check=True, timeout=30,
@@ -209,9 +208,9 @@ class Session:
             pass
 
     def stop(self):
-        for _, process in reversed(self.processes):
+        for process in reversed(self.processes):
             self.signal_group(process, signal.SIGTERM)
-        for _, process in reversed(self.processes):
+        for process in reversed(self.processes):
             try:
                 process.wait(timeout=5)
             except subprocess.TimeoutExpired:

@@ -365,8 +365,6 @@ void Form1BehaviourTest::screenReader_data()
                                                   << "C";
     QTest::newRow("first pick by a click after Tab") << QStringList{"tab", "tab", "List1:0"} << "No chord shown"
                                                      << 0 << "C";
-    QTest::newRow("blank first item") << QStringList{"tab", "tab", "tab", "down"} << "No chord shown" << 0
-                                      << "none";
 }
 
 // The window as a screen reader reaches it: through QAccessible, with
