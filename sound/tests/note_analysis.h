@@ -1,0 +1,125 @@
+#pragma once
+
+// Listens to rendered or recorded samples the way a tuner would, without
+// the renderer's own arithmetic: the pitch of one note, the level of every
+// semitone, and which levels no given note explains. Used by the unit tests
+// and by the check that records the program through a sound server.
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <numbers>
+#include <optional>
+#include <span>
+#include <vector>
+
+namespace fretmap::listening {
+
+inline double frequencyOf(int midiNote)
+{
+    return 440.0 * std::pow(2.0, (midiNote - 69) / 12.0);
+}
+
+inline double centsBetween(double frequency, double reference)
+{
+    return 1200.0 * std::log2(frequency / reference);
+}
+
+// The first sample whose magnitude reaches `threshold`, if any.
+inline std::optional<std::size_t> onset(std::span<const std::int16_t> samples, int threshold = 1000)
+{
+    const auto it = std::find_if(samples.begin(), samples.end(),
+                                 [threshold](std::int16_t s) { return std::abs(static_cast<int>(s)) >= threshold; });
+    if (it == samples.end())
+        return std::nullopt;
+    return static_cast<std::size_t>(it - samples.begin());
+}
+
+// The fundamental of one note, in Hz, by the YIN difference function with
+// a parabola through its dip; nothing when no period between 55 and 1500 Hz
+// stands out.
+inline std::optional<double> estimatePitch(std::span<const std::int16_t> samples, int sampleRate)
+{
+    const auto minLag = static_cast<std::size_t>(sampleRate / 1500);
+    const auto maxLag = static_cast<std::size_t>(sampleRate / 55);
+    const std::size_t window = 2 * maxLag;
+    if (samples.size() < window + maxLag + 2)
+        return std::nullopt;
+
+    std::vector<double> d(maxLag + 2, 0.0);
+    for (std::size_t lag = 1; lag < d.size(); ++lag) {
+        double sum = 0.0;
+        for (std::size_t n = 0; n < window; ++n) {
+            const double diff = double(samples[n]) - double(samples[n + lag]);
+            sum += diff * diff;
+        }
+        d[lag] = sum;
+    }
+    // Cumulative mean normalised: 1 on average, near 0 at the period.
+    std::vector<double> cmnd(d.size(), 1.0);
+    double running = 0.0;
+    for (std::size_t lag = 1; lag < d.size(); ++lag) {
+        running += d[lag];
+        cmnd[lag] = running > 0.0 ? d[lag] * double(lag) / running : 1.0;
+    }
+    constexpr double kThreshold = 0.15;
+    for (std::size_t lag = std::max<std::size_t>(minLag, 2); lag <= maxLag; ++lag) {
+        if (cmnd[lag] < kThreshold) {
+            while (lag + 1 <= maxLag && cmnd[lag + 1] < cmnd[lag])
+                ++lag;
+            const double a = cmnd[lag - 1], b = cmnd[lag], c = cmnd[lag + 1];
+            const double denominator = a - 2.0 * b + c;
+            const double shift = denominator != 0.0 ? 0.5 * (a - c) / denominator : 0.0;
+            return sampleRate / (double(lag) + shift);
+        }
+    }
+    return std::nullopt;
+}
+
+// The level of each semitone from `lowest` to `highest` in a stretch of
+// sound, in dB below the loudest of them: a Hann-windowed Goertzel filter
+// on each note's frequency.
+struct NoteLevel {
+    int note;
+    double level;
+};
+
+inline std::vector<NoteLevel> noteLevels(std::span<const std::int16_t> samples, int sampleRate, int lowest = 36,
+                                         int highest = 96)
+{
+    std::vector<NoteLevel> levels;
+    const std::size_t n = samples.size();
+    double loudest = 0.0;
+    for (int note = lowest; note <= highest; ++note) {
+        const double w = 2.0 * std::numbers::pi * frequencyOf(note) / sampleRate;
+        const double coefficient = 2.0 * std::cos(w);
+        double s1 = 0.0, s2 = 0.0;
+        for (std::size_t i = 0; i < n; ++i) {
+            const double hann = 0.5 - 0.5 * std::cos(2.0 * std::numbers::pi * double(i) / double(n - 1));
+            const double s0 = hann * samples[i] + coefficient * s1 - s2;
+            s2 = s1;
+            s1 = s0;
+        }
+        const double power = s1 * s1 + s2 * s2 - coefficient * s1 * s2;
+        loudest = std::max(loudest, power);
+        levels.push_back({note, power}); // a power until the loudest is known
+    }
+    for (auto& l : levels)
+        l.level = l.level > 0.0 ? 10.0 * std::log10(l.level / loudest) : -300.0;
+    return levels;
+}
+
+// Whether `note` is a partial (harmonic 1 to 12) of any of `notes`, to the
+// nearest semitone.
+inline bool isPartialOf(int note, std::span<const int> notes)
+{
+    for (int n : notes) {
+        for (int harmonic = 1; harmonic <= 12; ++harmonic) {
+            if (std::abs(note - n - 12.0 * std::log2(double(harmonic))) < 0.5)
+                return true;
+        }
+    }
+    return false;
+}
+
+} // namespace fretmap::listening
