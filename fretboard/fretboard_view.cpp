@@ -36,6 +36,11 @@ void FretboardView::display()
     m_surface.setBaseFretText(std::to_string(m_state.baseFret));
 }
 
+const ChordEntry* FretboardView::shownChord() const
+{
+    return m_shown == &lookupChord(kUncataloguedCode) ? nullptr : m_shown;
+}
+
 std::string FretboardView::description() const
 {
     if (!m_shown)

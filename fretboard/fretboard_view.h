@@ -46,6 +46,12 @@ public:
 
     const FretboardState& state() const { return m_state; }
 
+    // Whether a display has run yet.
+    bool hasDisplayed() const { return m_shown != nullptr; }
+    // The catalogue entry of the last display; nullptr before the first
+    // display and for a chord the chart does not know.
+    const ChordEntry* shownChord() const;
+
     // What the board shows, in words: the fingering of the last display,
     // or that nothing or no known chord is shown.
     std::string description() const;

@@ -7,7 +7,12 @@
 
 #include <QAccessible>
 #include <QAccessibleWidget>
+#include <QAction>
+#include <QContextMenuEvent>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QMenu>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QString>
 
@@ -120,6 +125,17 @@ BoardPicture::BoardPicture(QWidget* parent)
     m_label7 = makeText(design::kLabel7);
     m_label8 = makeText(design::kLabel8);
     placeLabel7Paper();
+
+    // Added to the board, the play key works wherever the focus is in its window.
+    m_playChord = new QAction(toQString(form1::kPlayChordCaption), this);
+    m_playChord->setObjectName(QStringLiteral("playChord"));
+    m_playChord->setShortcut(QKeySequence(toQString(form1::kPlayKey)));
+    m_playChord->setShortcutContext(Qt::WindowShortcut);
+    connect(m_playChord, &QAction::triggered, this, [this] { emit playRequested(PlayStyle::Chord); });
+    addAction(m_playChord);
+    m_playStrings = new QAction(toQString(form1::kPlayStringsCaption), this);
+    m_playStrings->setObjectName(QStringLiteral("playStrings"));
+    connect(m_playStrings, &QAction::triggered, this, [this] { emit playRequested(PlayStyle::StringByString); });
 }
 
 void BoardPicture::placeLabel7Paper()
@@ -172,6 +188,47 @@ void BoardPicture::setDescription(std::string_view text)
     // Qt sends a DescriptionChanged event with every call, which is what
     // makes a screen reader announce the chord again.
     setAccessibleDescription(toQString(text));
+}
+
+void BoardPicture::mousePressEvent(QMouseEvent* event)
+{
+    QFrame::mousePressEvent(event); // takes the focus
+    if (event->button() == Qt::LeftButton)
+        emit playRequested(PlayStyle::Chord);
+}
+
+void BoardPicture::keyPressEvent(QKeyEvent* event)
+{
+    switch (event->key()) {
+    case Qt::Key_Space:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier) {
+            emit playRequested(PlayStyle::Chord);
+            return;
+        }
+        break;
+    case Qt::Key_F10:
+        // Shift+F10 opens the context menu as the Menu key does.
+        if (event->modifiers() == Qt::ShiftModifier) {
+            QContextMenuEvent menuEvent{QContextMenuEvent::Keyboard, rect().center(), mapToGlobal(rect().center())};
+            contextMenuEvent(&menuEvent);
+            return;
+        }
+        break;
+    default:
+        break;
+    }
+    QFrame::keyPressEvent(event);
+}
+
+void BoardPicture::contextMenuEvent(QContextMenuEvent* event)
+{
+    QMenu menu{this};
+    menu.setObjectName(QStringLiteral("boardMenu"));
+    menu.addAction(m_playChord);
+    menu.addAction(m_playStrings);
+    menu.exec(event->globalPos());
 }
 
 void BoardPicture::paintEvent(QPaintEvent* event)

@@ -1,18 +1,22 @@
 #pragma once
 
 #include "fretboard/fretboard_view.h"
+#include "sound/pluck.h"
 
 #include <QFrame>
 
 #include <array>
 #include <string_view>
 
+class QAction;
 class QLabel;
 
 namespace fretmap {
 
 // Picture1: the fretboard. It draws the strings and frets itself and holds
 // the prepared marker labels, which a display cycle only shows and hides.
+// A click, Space or Enter, its context menu or the play key (anywhere in
+// its window) asks to hear what it shows.
 class BoardPicture : public QFrame, public BoardSurface {
     Q_OBJECT
 
@@ -31,8 +35,19 @@ public:
     // when the array has no such element.
     QLabel* marker(int string, int index) const;
 
+    // "Play chord", with the play key, and "Play string by string": the
+    // board's context menu.
+    QAction* playChordAction() const { return m_playChord; }
+    QAction* playStringsAction() const { return m_playStrings; }
+
+signals:
+    void playRequested(fretmap::PlayStyle style);
+
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
     void placeLabel7Paper();
@@ -43,6 +58,8 @@ private:
     QWidget* m_label7Paper = nullptr; // blank paper under the base fret, above the markers
     QLabel* m_label7 = nullptr;       // base fret, under fret cell 1
     QLabel* m_label8 = nullptr;       // chord name, under the board
+    QAction* m_playChord = nullptr;   // strums the board; its key works anywhere in the window
+    QAction* m_playStrings = nullptr; // plays each string alone
 };
 
 } // namespace fretmap

@@ -1,6 +1,7 @@
 #include "form1.h"
 
 #include "board_picture.h"
+#include "chord_player.h"
 #include "common_dialog.h"
 #include "error_boundary.h"
 #include "form1_design.h"
@@ -17,6 +18,7 @@
 #include <QIcon>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPushButton>
 
 namespace fretmap {
@@ -27,6 +29,7 @@ Form1::Form1(QWidget* parent)
     , m_picture1(new BoardPicture(m_client)) // the bottom of the stack
     , m_view(m_selection, *m_picture1)
     , m_notice(new SpokenNotice(m_client))
+    , m_player(new ChordPlayer(this))
     , m_dlgCommonDialog(new CommonDialog(this))
 {
     setObjectName(QStringLiteral("Form1"));
@@ -57,6 +60,9 @@ void Form1::createControls()
     m_picture1->setGeometry(twipsToPixels(form1::kPicture1.place));
     m_picture1->setAccessibleName(toQString(form1::kPicture1.accessibleName));
     m_picture1->setDescription(m_view.description());
+    connect(m_picture1, &BoardPicture::playRequested, this,
+            [this](PlayStyle style) { guarded([&] { play(style); }); });
+    connect(m_player, &ChordPlayer::unavailable, this, &Form1::reportNoSound);
 
     auto* command1 = new QPushButton(toQString(form1::kCommand1Caption), client); // runs a display
     command1->setObjectName(toQString(form1::kCommand1.name));
@@ -147,6 +153,28 @@ void Form1::display()
     m_picture1->setDescription(description);
     // The focus stays where the user is, so the notice speaks the board.
     m_notice->say(toQString(description));
+}
+
+// Sounds what the board shows: the last display, whatever the lists say now.
+void Form1::play(PlayStyle style)
+{
+    if (!m_view.shownChord()) {
+        m_player->stop();
+        m_notice->say(toQString(m_view.hasDisplayed() ? form1::kUnknownChordToPlay : form1::kNothingShownToPlay));
+        return;
+    }
+    m_player->play(m_view.state(), style);
+}
+
+// Said once a run, on screen and to a screen reader; the window goes on.
+void Form1::reportNoSound(const QString& why)
+{
+    auto* box = new QMessageBox(QMessageBox::Warning, toQString(form1::kNoSoundTitle), why, QMessageBox::Ok, this);
+    box->setObjectName(QStringLiteral("noSound"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::NonModal);
+    box->show();
+    m_notice->say(why);
 }
 
 void Form1::showContents()

@@ -3,6 +3,7 @@
 #include "chord/chord_selection.h"
 #include "form1_design.h"
 #include "fretboard/fretboard_view.h"
+#include "sound/pluck.h"
 
 #include <QMainWindow>
 
@@ -13,6 +14,7 @@ class QAction;
 namespace fretmap {
 
 class BoardPicture;
+class ChordPlayer;
 class CommonDialog;
 class SpokenNotice;
 class frmAbout;
@@ -34,6 +36,8 @@ private:
     void connectCommand(QAction* action, form1::MenuCommand command);
 
     void display();
+    void play(PlayStyle style);
+    void reportNoSound(const QString& why);
     void showContents();
     void showAbout();
 
@@ -42,6 +46,7 @@ private:
     BoardPicture* m_picture1; // the fretboard; also what the display cycle draws on
     FretboardView m_view;
     SpokenNotice* m_notice;            // speaks the board after each display
+    ChordPlayer* m_player;             // sounds the board; opens the sound output when first asked
     CommonDialog* m_dlgCommonDialog;   // the help control behind Contents
     std::unique_ptr<frmAbout> m_about; // made on the first About, kept for the run
 };

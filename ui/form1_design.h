@@ -66,6 +66,16 @@ inline constexpr BorderDesign kFrameBorder{QFrame::Box | QFrame::Sunken, 1};
 // exactly that around the rows.
 inline constexpr BorderDesign kListBorder{QFrame::WinPanel | QFrame::Sunken, 2};
 
+// Sound: the board's context menu, the key that plays from anywhere in the
+// window (used by no access key, no list's type-to-find and no standard Qt
+// key), and what a screen reader hears when there is nothing to play.
+inline constexpr std::string_view kPlayChordCaption = "Play chord";
+inline constexpr std::string_view kPlayStringsCaption = "Play string by string";
+inline constexpr std::string_view kPlayKey = "F9";
+inline constexpr std::string_view kNothingShownToPlay = "No chord shown: nothing to play";
+inline constexpr std::string_view kUnknownChordToPlay = "Unknown chord: nothing to play";
+inline constexpr std::string_view kNoSoundTitle = "Fretmap: no sound";
+
 // The help file that Contents asks for: a bare name, looked for where a help
 // viewer looks.
 inline constexpr std::string_view kHelpFile = "help.hlp";

@@ -1,0 +1,115 @@
+// Listens to a recording of the program: raw mono signed 16-bit samples, as
+// parec writes them. Used by the check that plays through a real sound
+// server.
+//
+//   fretmap_listen RATE FILE ended SECONDS   the sound began and SECONDS followed
+//   fretmap_listen RATE FILE silence         nothing sounds
+//   fretmap_listen RATE FILE chord NOTE...   a strum of these notes and no other
+//   fretmap_listen RATE FILE strings NOTE... these notes one at a time, in order
+//
+// Notes are MIDI numbers. Exits 0 when the recording is so, 1 when not, 2
+// for a mistake in the arguments.
+
+#include "sound/pluck.h"
+#include "sound/tests/note_analysis.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace fretmap;
+using namespace fretmap::listening;
+
+std::vector<std::int16_t> readSamples(const char* path)
+{
+    std::ifstream in(path, std::ios::binary);
+    const std::vector<char> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    std::vector<std::int16_t> samples(bytes.size() / 2);
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        samples[i] = static_cast<std::int16_t>(static_cast<unsigned char>(bytes[2 * i])
+                                               | (static_cast<unsigned char>(bytes[2 * i + 1]) << 8));
+    }
+    return samples;
+}
+
+bool checkChord(std::span<const std::int16_t> sound, int rate, const std::vector<int>& notes)
+{
+    if (sound.size() < std::size_t(rate) * 6 / 5) {
+        std::cout << "too short a sound\n";
+        return false;
+    }
+    bool ok = true;
+    for (const auto& [note, level] : noteLevels(sound.subspan(std::size_t(rate) / 5, std::size_t(rate)), rate)) {
+        const bool expected = std::find(notes.begin(), notes.end(), note) != notes.end();
+        if (expected && level < -25.0) {
+            std::cout << "note " << note << " is missing (" << level << " dB)\n";
+            ok = false;
+        } else if (!expected && !isPartialOf(note, notes) && level > -35.0) {
+            std::cout << "note " << note << " rings (" << level << " dB) and is in no string\n";
+            ok = false;
+        }
+    }
+    return ok;
+}
+
+bool checkStrings(std::span<const std::int16_t> sound, int rate, const std::vector<int>& notes)
+{
+    const auto spacing = static_cast<std::size_t>(kStringByStringSpacing * rate);
+    bool ok = true;
+    for (std::size_t i = 0; i < notes.size(); ++i) {
+        const std::size_t from = spacing * i + std::size_t(rate) / 20;
+        if (from + spacing * 3 / 4 > sound.size()) {
+            std::cout << "the sound ends before string " << i + 1 << " of " << notes.size() << "\n";
+            return false;
+        }
+        const auto pitch = estimatePitch(sound.subspan(from, spacing * 3 / 4), rate);
+        const double cents = pitch ? centsBetween(*pitch, frequencyOf(notes[i])) : 1e9;
+        std::cout << "string " << i + 1 << ": " << (pitch ? *pitch : 0.0) << " Hz, " << cents << " cents from note "
+                  << notes[i] << "\n";
+        ok = ok && std::abs(cents) < 10.0;
+    }
+    return ok;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 4) {
+        std::cerr << "usage: fretmap_listen RATE FILE ended SECONDS | silence | chord NOTE... | strings NOTE...\n";
+        return 2;
+    }
+    const int rate = std::stoi(argv[1]);
+    const std::vector<std::int16_t> samples = readSamples(argv[2]);
+    const std::string what = argv[3];
+    std::vector<int> notes;
+    for (int i = 4; what != "ended" && i < argc; ++i)
+        notes.push_back(std::stoi(argv[i]));
+
+    const auto start = onset(samples);
+    if (what == "silence") {
+        if (!start)
+            return 0;
+        std::cout << "sound at " << double(*start) / rate << " s\n";
+        return 1;
+    }
+    if (!start) {
+        std::cout << "silence\n";
+        return 1;
+    }
+    const auto sound = std::span(samples).subspan(*start);
+    if (what == "ended")
+        return argc > 4 && double(sound.size()) >= std::stod(argv[4]) * rate ? 0 : 1;
+    if (what == "chord")
+        return checkChord(sound, rate, notes) ? 0 : 1;
+    if (what == "strings")
+        return checkStrings(sound, rate, notes) ? 0 : 1;
+    std::cerr << "fretmap_listen: unknown check " << what << "\n";
+    return 2;
+}
