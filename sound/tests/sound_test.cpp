@@ -94,6 +94,8 @@ INSTANTIATE_TEST_SUITE_P(HandWorked, FingeringNotes, testing::ValuesIn(kFingerin
 struct PitchRow {
     MidiNote note;
     int rate;
+
+    friend void PrintTo(const PitchRow& row, std::ostream* out) { *out << row.note << " at " << row.rate; }
 };
 
 class PluckPitch : public testing::TestWithParam<PitchRow> {};

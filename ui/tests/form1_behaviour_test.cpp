@@ -4,6 +4,8 @@
 #include "board_reading.h"
 #include "scratch_directory.h"
 
+#include "sound/pluck.h"
+#include "ui/chord_player.h"
 #include "ui/common_dialog.h"
 #include "ui/form1.h"
 
@@ -15,6 +17,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QListWidget>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -24,8 +27,11 @@
 #include <qpa/qplatformaccessibility.h>
 #include <qpa/qplatformintegration.h>
 
+using fretmap::AudioOutput;
+using fretmap::ChordPlayer;
 using fretmap::CommonDialog;
 using fretmap::Form1;
+using fretmap::PlayStyle;
 
 namespace {
 
@@ -48,7 +54,32 @@ void recordUpdate(QAccessibleEvent* event)
         focusedItems << event->accessibleInterface()->text(QAccessible::Name);
 }
 
+// A sound output that keeps what it is asked to play, at a low rate so that
+// renders are quick.
+class RecordingOutput : public AudioOutput {
+public:
+    static constexpr int kRate = 8000;
+    QList<std::vector<std::int16_t>>* plays;
+    int* stops;
+
+    RecordingOutput(QList<std::vector<std::int16_t>>* p, int* s)
+        : plays(p)
+        , stops(s)
+    {
+    }
+    int sampleRate() const override { return kRate; }
+    std::string play(std::vector<std::int16_t> samples) override
+    {
+        *plays << std::move(samples);
+        return {};
+    }
+    void stop() override { ++*stops; }
+    std::size_t samplesWritten() const override { return 0; }
+};
+
 } // namespace
+
+Q_DECLARE_METATYPE(PlayStyle)
 
 class Form1BehaviourTest : public QObject {
     Q_OBJECT
@@ -66,9 +97,13 @@ private slots:
     void pickCannotBeTakenBack();
     void contents_data();
     void contents();
-    void exitEndsTheEventLoop();
     void screenReader_data();
     void screenReader();
+    void play_data();
+    void play();
+    void noSoundIsSaidOnce();
+    // Last: the application's exit stays in force for every event loop after it.
+    void exitEndsTheEventLoop();
 
 private:
     QListWidget* list(const QString& name) const { return m_form->findChild<QListWidget*>(name); }
@@ -346,6 +381,120 @@ void Form1BehaviourTest::exitEndsTheEventLoop()
     QTimer::singleShot(0, m_form->findChild<QAction*>(QStringLiteral("exit")), &QAction::trigger);
     QTimer::singleShot(5000, &loop, [&loop] { loop.exit(1); }); // a safety net, not a measurement
     QCOMPARE(loop.exec(), 0);
+}
+
+void Form1BehaviourTest::play_data()
+{
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QString>("request"); // how the user asks, on the board unless it says "list"
+    QTest::addColumn<QList<int>>("notes"); // strum order, worked by hand; none: nothing sounds
+    QTest::addColumn<PlayStyle>("style");
+    QTest::addColumn<QString>("notice"); // what a screen reader hears instead, if anything
+
+    const QList<int> c{48, 52, 55, 60, 64};
+    const QList<int> cm{48, 55, 60, 63, 67};
+    const auto chord = PlayStyle::Chord;
+    QTest::newRow("C by the play key in a list") << QStringList{"List1:0", "display"} << "F9 list" << c << chord << "";
+    QTest::newRow("Cm at base fret 3 by a click") << QStringList{"List1:0", "List2:1", "display"} << "click" << cm
+                                                  << chord << "";
+    QTest::newRow("Space on the board") << QStringList{"List1:0", "display"} << "space" << c << chord << "";
+    QTest::newRow("Enter on the board") << QStringList{"List1:0", "display"} << "enter" << c << chord << "";
+    QTest::newRow("string by string from Shift+F10") << QStringList{"List1:0", "List2:1", "display"} << "menu strings"
+                                                     << cm << PlayStyle::StringByString << "";
+    QTest::newRow("chord from the context menu") << QStringList{"List1:0", "display"} << "menu chord" << c << chord
+                                                 << "";
+    QTest::newRow("the last display, not the lists now") << QStringList{"List1:0", "display", "List2:1"} << "click"
+                                                         << c << chord << "";
+    QTest::newRow("before any display") << QStringList{"List1:0"} << "click" << QList<int>{} << chord
+                                        << "No chord shown: nothing to play";
+    QTest::newRow("the unknown chord") << QStringList{"List2:1", "display"} << "F9 list" << QList<int>{} << chord
+                                       << "Unknown chord: nothing to play";
+    QTest::newRow("display alone is silent") << QStringList{"List1:0", "display"} << "" << QList<int>{} << chord << "";
+}
+
+void Form1BehaviourTest::play()
+{
+    QFETCH(QStringList, steps);
+    QFETCH(QString, request);
+    QFETCH(QList<int>, notes);
+    QFETCH(PlayStyle, style);
+    QFETCH(QString, notice);
+
+    QList<std::vector<std::int16_t>> plays;
+    int stops = 0;
+    auto* player = m_form->findChild<ChordPlayer*>();
+    QVERIFY(player);
+    player->setOutputFactory(
+        [&](QString&) { return std::make_unique<RecordingOutput>(&plays, &stops); });
+
+    runSteps(steps);
+    auto* board = m_form->findChild<QWidget*>(QStringLiteral("Picture1"));
+    if (request == QLatin1String("F9 list")) {
+        QTest::keyClick(list(QStringLiteral("List1")), Qt::Key_F9);
+    } else if (request == QLatin1String("click")) {
+        QTest::mouseClick(board, Qt::LeftButton);
+    } else if (request == QLatin1String("space") || request == QLatin1String("enter")) {
+        board->setFocus();
+        QTest::keyClick(board, request == QLatin1String("space") ? Qt::Key_Space : Qt::Key_Return);
+    } else if (request.startsWith(QLatin1String("menu"))) {
+        // The menu names the play key beside "Play chord".
+        const bool strings = request.endsWith(QLatin1String("strings"));
+        QTimer::singleShot(0, this, [strings] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            QVERIFY(menu);
+            QCOMPARE(menu->actions().size(), 2);
+            QCOMPARE(menu->actions().first()->shortcut(), QKeySequence(Qt::Key_F9));
+            menu->actions().at(strings ? 1 : 0)->trigger();
+            menu->close();
+        });
+        board->setFocus();
+        QTest::keyClick(board, Qt::Key_F10, Qt::ShiftModifier);
+    }
+
+    if (notes.isEmpty()) {
+        QVERIFY(plays.isEmpty());
+    } else {
+        QCOMPARE(plays.size(), 1);
+        const std::vector<int> expected(notes.begin(), notes.end());
+        QVERIFY(plays.first() == fretmap::renderPluckedNotes(expected, style, RecordingOutput::kRate));
+    }
+    auto* spoken = m_form->findChild<QWidget*>(QStringLiteral("spokenNotice"));
+    if (!notice.isEmpty())
+        QCOMPARE(spoken->accessibleName(), notice);
+    QVERIFY(!m_form->findChild<QMessageBox*>(QStringLiteral("noSound")));
+}
+
+// With no sound to be had, the first request says why, on screen and to a
+// screen reader, without blocking; later requests say nothing more.
+void Form1BehaviourTest::noSoundIsSaidOnce()
+{
+    int asked = 0;
+    auto* player = m_form->findChild<ChordPlayer*>();
+    player->setOutputFactory([&](QString& problem) -> std::unique_ptr<AudioOutput> {
+        ++asked;
+        problem = QStringLiteral("no sound output was found; start the sound server");
+        return nullptr;
+    });
+    runSteps({"List1:0", "display"});
+    auto* board = m_form->findChild<QWidget*>(QStringLiteral("Picture1"));
+    QTest::mouseClick(board, Qt::LeftButton);
+
+    auto* message = m_form->findChild<QMessageBox*>(QStringLiteral("noSound"));
+    QVERIFY(message);
+    QTRY_VERIFY(message->isVisible());
+    QVERIFY(!message->isModal());
+    QCOMPARE(message->text(), QStringLiteral("No sound: no sound output was found; start the sound server."));
+    QCOMPARE(m_form->findChild<QWidget*>(QStringLiteral("spokenNotice"))->accessibleName(), message->text());
+    message->close();
+    QTRY_VERIFY(!m_form->findChild<QMessageBox*>(QStringLiteral("noSound")));
+
+    m_form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+    QTest::keyClick(board, Qt::Key_F9);
+    QCOMPARE(asked, 2); // a server started since may be there now
+    QVERIFY(!m_form->findChild<QMessageBox*>(QStringLiteral("noSound")));
+    runSteps({"List2:1", "display"});
+    QCOMPARE(boardOf(*m_form).name, QStringLiteral("Cm"));
 }
 
 void Form1BehaviourTest::screenReader_data()
