@@ -30,6 +30,11 @@ std::string describe(QAudio::Error error)
     return "the sound output failed";
 }
 
+// The stream's buffer: a twentieth of a second of mono 16-bit sound, short
+// enough for a quick start, long enough not to run dry.
+constexpr int kBufferBytesPerSecond = 2;
+constexpr int kBufferDivisor = 20;
+
 class QtAudioOutput final : public AudioOutput {
 public:
     QtAudioOutput(const QAudioDevice& device, const QAudioFormat& format)
@@ -46,6 +51,10 @@ public:
                             static_cast<qsizetype>(samples.size() * sizeof(std::int16_t)));
         m_buffer.setBuffer(&m_data);
         m_buffer.open(QIODevice::ReadOnly);
+        // Asked for on every start: Qt 6.4's PulseAudio sink otherwise opens
+        // each new stream with a smaller buffer than the last, until it
+        // plays nothing at all.
+        m_sink.setBufferSize(kBufferBytesPerSecond * m_sink.format().sampleRate() / kBufferDivisor);
         m_sink.start(&m_buffer);
         return describe(m_sink.error());
     }

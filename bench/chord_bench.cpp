@@ -1,6 +1,7 @@
 #include "chord/chord_catalogue.h"
 #include "chord/chord_selection.h"
 #include "fretboard/fretboard_view.h"
+#include "sound/pluck.h"
 
 #include <benchmark/benchmark.h>
 
@@ -91,5 +92,24 @@ void describeBoard(benchmark::State& state)
         benchmark::DoNotOptimize(board.view.description());
 }
 BENCHMARK(describeBoard);
+
+// The sound of a request: G#7+9's five strings (string 6 not played), at
+// 48 kHz. The "per_second_of_sound" counter is the render time for each
+// second rendered.
+void renderSound(benchmark::State& state, PlayStyle style)
+{
+    NullBoard board;
+    board.view.display();
+    double seconds = 0.0;
+    for (auto _ : state) {
+        const auto samples = renderFingering(board.view.state(), style, 48000);
+        seconds += static_cast<double>(samples.size()) / 48000.0;
+        benchmark::DoNotOptimize(samples.data());
+    }
+    state.counters["per_second_of_sound"] =
+        benchmark::Counter(seconds, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+BENCHMARK_CAPTURE(renderSound, strum, PlayStyle::Chord)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(renderSound, string_by_string, PlayStyle::StringByString)->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -11,7 +11,7 @@ namespace fretmap {
 
 ChordPlayer::ChordPlayer(QObject* parent)
     : QObject(parent)
-    , m_factory(loadModuleOutput)
+    , m_factory([](QString& problem) { return loadModuleOutput(problem); })
 {
 }
 
@@ -48,18 +48,26 @@ void ChordPlayer::report(const QString& problem)
 
 std::unique_ptr<AudioOutput> ChordPlayer::loadModuleOutput(QString& problem)
 {
-    const QString name = QStringLiteral(FRETMAP_AUDIO_MODULE);
     const QDir programDir{QCoreApplication::applicationDirPath()};
-    const QString installed = QDir::cleanPath(programDir.filePath(QStringLiteral(FRETMAP_MODULE_DIR_FROM_PROGRAM)));
+    // The installed folder last, so that it is the one a missing module names.
+    return loadModuleOutput({programDir.path(), QDir::cleanPath(programDir.filePath(QStringLiteral(
+                                                    FRETMAP_MODULE_DIR_FROM_PROGRAM)))},
+                            problem);
+}
+
+std::unique_ptr<AudioOutput> ChordPlayer::loadModuleOutput(const QStringList& folders, QString& problem)
+{
+    const QString name = QStringLiteral(FRETMAP_AUDIO_MODULE);
     QString path;
-    for (const QDir& dir : {programDir, QDir{installed}}) {
-        if (QFileInfo::exists(dir.filePath(name))) {
-            path = dir.filePath(name);
+    for (const QString& folder : folders) {
+        if (QFileInfo::exists(QDir{folder}.filePath(name))) {
+            path = QDir{folder}.filePath(name);
             break;
         }
     }
     if (path.isEmpty()) {
-        problem = QStringLiteral("the sound module %1 is not installed in %2; install Fretmap again").arg(name, installed);
+        problem = QStringLiteral("the sound module %1 is not installed in %2; install Fretmap again")
+                      .arg(name, folders.isEmpty() ? QString() : folders.last());
         return nullptr;
     }
 

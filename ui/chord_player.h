@@ -6,6 +6,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
@@ -37,8 +38,10 @@ public:
     AudioOutput* output() const { return m_output.get(); }
 
     // The sound module's output on the default device, from the module
-    // beside the program or in the installed module folder.
+    // beside the program or in the installed module folder; or from the
+    // first of `folders` that holds it.
     static std::unique_ptr<AudioOutput> loadModuleOutput(QString& problem);
+    static std::unique_ptr<AudioOutput> loadModuleOutput(const QStringList& folders, QString& problem);
 
 signals:
     // There is no sound to be had, and why; sent once a run.
