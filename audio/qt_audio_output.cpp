@@ -30,19 +30,15 @@ std::string describe(QAudio::Error error)
     return "the sound output failed";
 }
 
-// The stream's buffer: a twentieth of a second of mono 16-bit sound, short
-// enough for a quick start, long enough not to run dry.
-constexpr int kBufferBytesPerSecond = 2;
-constexpr int kBufferDivisor = 20;
-
 class QtAudioOutput final : public AudioOutput {
 public:
     QtAudioOutput(const QAudioDevice& device, const QAudioFormat& format)
-        : m_sink(device, format)
+        : m_device(device)
+        , m_format(format)
     {
     }
 
-    int sampleRate() const override { return m_sink.format().sampleRate(); }
+    int sampleRate() const override { return m_format.sampleRate(); }
 
     std::string play(std::vector<std::int16_t> samples) override
     {
@@ -51,17 +47,19 @@ public:
                             static_cast<qsizetype>(samples.size() * sizeof(std::int16_t)));
         m_buffer.setBuffer(&m_data);
         m_buffer.open(QIODevice::ReadOnly);
-        // Asked for on every start: Qt 6.4's PulseAudio sink otherwise opens
-        // each new stream with a smaller buffer than the last, until it
-        // plays nothing at all.
-        m_sink.setBufferSize(kBufferBytesPerSecond * m_sink.format().sampleRate() / kBufferDivisor);
-        m_sink.start(&m_buffer);
-        return describe(m_sink.error());
+        // A new sink for every sound: Qt 6.4's PulseAudio sink opens each
+        // restarted stream with half the buffer of the last, until it plays
+        // nothing, and one given a buffer size of its own stalls.
+        m_sink = std::make_unique<QAudioSink>(m_device, m_format);
+        m_sink->start(&m_buffer);
+        return describe(m_sink->error());
     }
 
     void stop() override
     {
-        m_sink.stop();
+        if (m_sink)
+            m_sink->stop();
+        m_sink.reset();
         m_buffer.close();
     }
 
@@ -71,7 +69,9 @@ public:
     }
 
 private:
-    QAudioSink m_sink;
+    QAudioDevice m_device;
+    QAudioFormat m_format;
+    std::unique_ptr<QAudioSink> m_sink; // the current sound's
     QByteArray m_data;
     QBuffer m_buffer;
 };
