@@ -39,61 +39,41 @@ private:
     std::uint32_t m_state;
 };
 
-// One plucked string (Karplus-Strong): a noise burst circulating in a delay
-// line of one period, softened a little on each pass. An all-pass filter in
-// the loop carries the fraction of a sample that an integer delay cannot,
-// so that every pitch is in tune.
-class PluckedString {
-public:
-    PluckedString(double frequency, int sampleRate, std::uint32_t seed)
-    {
-        const double period = sampleRate / frequency;
-        // The averaging filter delays by half a sample; the all-pass carries
-        // the rest, kept between 0.1 and 1.1 samples where it is well behaved.
-        const auto length = static_cast<std::size_t>(std::floor(period - 0.6));
-        const double fraction = period - static_cast<double>(length) - 0.5;
-        m_allpass = static_cast<float>((1.0 - fraction) / (1.0 + fraction));
-        m_loss = static_cast<float>(std::pow(10.0, -3.0 / (kDecayTime * frequency)));
+// One plucked string (Karplus-Strong): a noise burst that circulates in a
+// delay of one period, softened a little on each pass. The loop's filter
+// averages neighbouring samples and also carries the fraction of a sample
+// that an integer delay cannot, so that every pitch is in tune; it reads
+// only samples a period old, so no sample waits on the one before it.
+void pluckString(double frequency, int sampleRate, std::uint32_t seed, std::span<float> out)
+{
+    const double period = sampleRate / frequency;
+    // Taps at delays m, m + 1 and m + 2 weighted (1 - f, 1, f) / 2 delay
+    // the loop by m + 0.5 + f samples in all.
+    const auto m = static_cast<std::size_t>(std::floor(period - 0.5));
+    const auto f = static_cast<float>(period - 0.5 - static_cast<double>(m));
+    const auto loss = static_cast<float>(std::pow(10.0, -3.0 / (kDecayTime * frequency)));
+    const float near = loss * 0.5F * (1.0F - f);
+    const float middle = loss * 0.5F;
+    const float far = loss * 0.5F * f;
 
-        m_line.resize(length);
-        NoiseSource noise{seed};
-        float soft = 0.0F;
-        for (float& sample : m_line) {
-            soft += kPickBrightness * (noise.next() - soft);
-            sample = soft;
-        }
-        // A burst with no offset: the loop keeps an offset for as long as it rings.
-        double sum = 0.0;
-        for (float sample : m_line)
-            sum += sample;
-        const auto mean = static_cast<float>(sum / static_cast<double>(length));
-        for (float& sample : m_line)
-            sample -= mean;
+    // The burst fills the first pass through the loop, softened and with no
+    // offset: the loop keeps an offset for as long as it rings.
+    const std::size_t burst = std::min(out.size(), m + 2);
+    NoiseSource noise{seed};
+    float soft = 0.0F;
+    double sum = 0.0;
+    for (std::size_t n = 0; n < burst; ++n) {
+        soft += kPickBrightness * (noise.next() - soft);
+        out[n] = soft;
+        sum += soft;
     }
+    const auto mean = static_cast<float>(sum / static_cast<double>(burst));
+    for (std::size_t n = 0; n < burst; ++n)
+        out[n] -= mean;
 
-    float next()
-    {
-        const float out = m_line[m_position];
-        const float average = 0.5F * (out + m_previous);
-        m_previous = out;
-        const float shifted = m_allpass * average + m_allpassIn - m_allpass * m_allpassOut;
-        m_allpassIn = average;
-        m_allpassOut = shifted;
-        m_line[m_position] = m_loss * shifted;
-        if (++m_position == m_line.size())
-            m_position = 0;
-        return out;
-    }
-
-private:
-    std::vector<float> m_line;
-    std::size_t m_position = 0;
-    float m_previous = 0.0F;
-    float m_allpass = 0.0F;
-    float m_allpassIn = 0.0F;
-    float m_allpassOut = 0.0F;
-    float m_loss = 1.0F;
-};
+    for (std::size_t n = burst; n < out.size(); ++n)
+        out[n] = near * out[n - m] + middle * out[n - m - 1] + far * out[n - m - 2];
+}
 
 // A raised-cosine ramp from 1 at t = 0 down to 0 at t = 1.
 float fadeOut(double t)
@@ -128,18 +108,20 @@ std::vector<std::int16_t> renderPluckedNotes(std::span<const MidiNote> notes, Pl
     const std::size_t damp = samplesIn(kDampTime, sampleRate);
     std::vector<float> mix(total, 0.0F);
 
+    std::vector<float> string(total);
     for (std::size_t i = 0; i < notes.size(); ++i) {
-        PluckedString string{noteFrequency(notes[i]), sampleRate, static_cast<std::uint32_t>(i + 1)};
         const std::size_t start = spacing * i;
         // Played alone, a string is damped as the next one is struck.
         const bool damped = alone && i + 1 < notes.size();
         const std::size_t end = damped ? start + spacing : total;
-        for (std::size_t n = start; n < end; ++n) {
-            float sample = string.next();
-            if (damped && end - n <= damp)
-                sample *= fadeOut(1.0 - static_cast<double>(end - n) / static_cast<double>(damp));
-            mix[n] += sample;
+        const std::span<float> sound = std::span(string).first(end - start);
+        pluckString(noteFrequency(notes[i]), sampleRate, static_cast<std::uint32_t>(i + 1), sound);
+        if (damped) {
+            for (std::size_t k = 1; k <= std::min(damp, sound.size()); ++k)
+                sound[sound.size() - k] *= fadeOut(1.0 - static_cast<double>(k) / static_cast<double>(damp));
         }
+        for (std::size_t n = 0; n < sound.size(); ++n)
+            mix[start + n] += sound[n];
     }
 
     // The tail fades to silence, so that the sound ends without a click.

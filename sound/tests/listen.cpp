@@ -47,10 +47,10 @@ bool checkChord(std::span<const std::int16_t> sound, int rate, const std::vector
     bool ok = true;
     for (const auto& [note, level] : noteLevels(sound.subspan(std::size_t(rate) / 5, std::size_t(rate)), rate)) {
         const bool expected = std::find(notes.begin(), notes.end(), note) != notes.end();
-        if (expected && level < -25.0) {
+        if (expected && level < -35.0) {
             std::cout << "note " << note << " is missing (" << level << " dB)\n";
             ok = false;
-        } else if (!expected && !isPartialOf(note, notes) && level > -35.0) {
+        } else if (!expected && !isPartialOf(note, notes) && level > -50.0) {
             std::cout << "note " << note << " rings (" << level << " dB) and is in no string\n";
             ok = false;
         }
