@@ -2,6 +2,7 @@
 // "display", and the menu commands.
 
 #include "board_reading.h"
+#include "recording_output.h"
 #include "scratch_directory.h"
 
 #include "sound/pluck.h"
@@ -53,29 +54,6 @@ void recordUpdate(QAccessibleEvent* event)
     if (event->type() == QAccessible::Focus && event->child() >= 0) // the event's interface is the item's
         focusedItems << event->accessibleInterface()->text(QAccessible::Name);
 }
-
-// A sound output that keeps what it is asked to play, at a low rate so that
-// renders are quick.
-class RecordingOutput : public AudioOutput {
-public:
-    static constexpr int kRate = 8000;
-    QList<std::vector<std::int16_t>>* plays;
-    int* stops;
-
-    RecordingOutput(QList<std::vector<std::int16_t>>* p, int* s)
-        : plays(p)
-        , stops(s)
-    {
-    }
-    int sampleRate() const override { return kRate; }
-    std::string play(std::vector<std::int16_t> samples) override
-    {
-        *plays << std::move(samples);
-        return {};
-    }
-    void stop() override { ++*stops; }
-    std::size_t samplesWritten() const override { return 0; }
-};
 
 } // namespace
 
@@ -421,11 +399,9 @@ void Form1BehaviourTest::play()
     QFETCH(QString, notice);
 
     QList<std::vector<std::int16_t>> plays;
-    int stops = 0;
     auto* player = m_form->findChild<ChordPlayer*>();
     QVERIFY(player);
-    player->setOutputFactory(
-        [&](QString&) { return std::make_unique<RecordingOutput>(&plays, &stops); });
+    player->setOutputFactory([&](QString&) { return std::make_unique<RecordingOutput>(plays); });
 
     runSteps(steps);
     auto* board = m_form->findChild<QWidget*>(QStringLiteral("Picture1"));

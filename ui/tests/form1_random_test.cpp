@@ -1,9 +1,10 @@
 // The real main window played by a seeded random user: clicks and keys on the
-// lists, Tab and Shift+Tab, "display", About and the about window's ways out,
-// Contents, resizing. After every action the test checks what must always
-// hold, whatever the user did before:
+// lists, Tab and Shift+Tab, "display", the play key and a click on the board,
+// About and the about window's ways out, Contents, resizing. After every
+// action the test checks what must always hold, whatever the user did before:
 //   - the board shows exactly the chord the lists showed at the last
 //     "display", worked out here from the lists' selected rows;
+//   - a request for sound plays that chord, or nothing where none is known;
 //   - no control moves when the window is resized;
 //   - there is at most one about window, and About always leaves one open;
 //   - no window blocks the others, and no error reaches the reporter.
@@ -14,10 +15,13 @@
 //                               fresh seed, for a soak
 
 #include "board_reading.h"
+#include "recording_output.h"
 #include "scratch_directory.h"
 
 #include "app/fretmap_application.h"
 #include "chord/chord_catalogue.h"
+#include "sound/pluck.h"
+#include "ui/chord_player.h"
 #include "ui/common_dialog.h"
 #include "ui/form1.h"
 
@@ -66,6 +70,7 @@ enum class Action {
     Contents,
     Resize,
     ActivateMain,
+    Play,
 };
 
 struct WeightedAction {
@@ -80,7 +85,7 @@ constexpr WeightedAction kActions[] = {
     {Action::ClickItem, 30},  {Action::PickChord, 6}, {Action::Key, 24},     {Action::Tab, 8},
     {Action::Display, 16},    {Action::About, 3},     {Action::AboutOk, 1},  {Action::AboutEnter, 1},
     {Action::AboutEsc, 1},    {Action::AboutClose, 1}, {Action::Contents, 2}, {Action::Resize, 2},
-    {Action::ActivateMain, 4},
+    {Action::ActivateMain, 4}, {Action::Play, 4},
 };
 
 constexpr int totalWeight()
@@ -227,6 +232,10 @@ private:
     QList<FixedControl> m_fixed;
     QRandomGenerator m_random;
     Board m_expected; // what the last "display" must have left on the board
+    const fretmap::ChordEntry* m_shownChord = nullptr; // its entry, if it is a known chord
+    QList<std::vector<std::int16_t>> m_plays; // what the sound output was given
+    qsizetype m_playsBefore = 0;
+    bool m_playReachesMain = false; // the last request went to the main window
     bool m_helpFilePresent = false;
     int m_contentsCount = 0;
     QList<QUrl> m_opened; // what Contents asked the desktop to open
@@ -307,6 +316,10 @@ void Form1RandomTest::randomActions()
     });
     m_helpFilePresent = helpFilePresent;
     m_contentsCount = 0;
+    m_plays.clear();
+    m_shownChord = nullptr;
+    m_form->findChild<fretmap::ChordPlayer*>()->setOutputFactory(
+        [this](QString&) { return std::make_unique<RecordingOutput>(m_plays); });
 
     g_reports.clear();
     m_random.seed(seed);
@@ -422,7 +435,9 @@ QString Form1RandomTest::play(Action action)
         }
         const std::optional<std::int32_t> code = codeOf(rows);
         // An overflowing selection names no chord.
-        m_expected = boardFor(fretmap::lookupChord(code.value_or(0)));
+        const fretmap::ChordEntry& entry = fretmap::lookupChord(code.value_or(0));
+        m_expected = boardFor(entry);
+        m_shownChord = code && entry.code == *code ? &entry : nullptr;
         note(QStringLiteral("display with rows %1: code %2, expect %3")
                  .arg(shown.join(QLatin1Char(',')),
                       code ? QString::number(*code) : QStringLiteral("overflow"), describe(m_expected)));
@@ -484,6 +499,20 @@ QString Form1RandomTest::play(Action action)
         note(QStringLiteral("bring the main window to the front"));
         m_form->activateWindow();
         break;
+    case Action::Play:
+        m_playsBefore = m_plays.size();
+        if (m_random.bounded(2) == 0) {
+            // The play key works in the main window only.
+            m_playReachesMain = front == m_form.get();
+            pressKey(focused, Qt::Key_F9);
+        } else {
+            note(QStringLiteral("click on the board"));
+            m_form->activateWindow();
+            settle();
+            m_playReachesMain = true;
+            QTest::mouseClick(m_form->findChild<QWidget*>(QStringLiteral("Picture1")), Qt::LeftButton);
+        }
+        break;
     }
     return {};
 }
@@ -522,6 +551,18 @@ QString Form1RandomTest::checkInvariants(Action action) const
         if (openAboutWindow())
             return QStringLiteral("the about window is still open");
         break;
+    case Action::Play: {
+        const bool heard = m_plays.size() > m_playsBefore;
+        if (heard != (m_playReachesMain && m_shownChord))
+            return heard ? QStringLiteral("a request played with no known chord on the board")
+                         : QStringLiteral("a request for the chord on the board played nothing");
+        if (heard
+            && m_plays.last()
+                != fretmap::renderFingering({m_shownChord->strings, m_shownChord->baseFret}, fretmap::PlayStyle::Chord,
+                                            RecordingOutput::kRate))
+            return QStringLiteral("a request played another chord than %1").arg(describe(m_expected));
+        break;
+    }
     case Action::Contents:
         // With the file there, every Contents asks for help.hlp, and only that.
         if (m_helpFilePresent
