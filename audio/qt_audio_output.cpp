@@ -12,7 +12,9 @@
 #include <QByteArray>
 #include <QMediaDevices>
 
+#include <cstring>
 #include <memory>
+#include <utility>
 
 namespace fretmap {
 namespace {
@@ -32,8 +34,8 @@ std::string describe(QAudio::Error error)
 
 class QtAudioOutput final : public AudioOutput {
 public:
-    QtAudioOutput(const QAudioDevice& device, const QAudioFormat& format)
-        : m_device(device)
+    QtAudioOutput(QAudioDevice device, QAudioFormat format)
+        : m_device(std::move(device))
         , m_format(format)
     {
     }
@@ -43,8 +45,9 @@ public:
     std::string play(std::vector<std::int16_t> samples) override
     {
         stop();
-        m_data = QByteArray(reinterpret_cast<const char*>(samples.data()),
-                            static_cast<qsizetype>(samples.size() * sizeof(std::int16_t)));
+        const std::size_t bytes = samples.size() * sizeof(std::int16_t);
+        m_data.resize(static_cast<qsizetype>(bytes));
+        std::memcpy(m_data.data(), samples.data(), bytes);
         m_buffer.setBuffer(&m_data);
         m_buffer.open(QIODevice::ReadOnly);
         // A new sink for every sound: Qt 6.4's PulseAudio sink opens each

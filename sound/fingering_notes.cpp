@@ -21,9 +21,9 @@ std::vector<MidiNote> strumOrder(const FretboardState& state)
 {
     const auto notes = fingeringNotes(state);
     std::vector<MidiNote> order;
-    for (auto it = notes.rbegin(); it != notes.rend(); ++it) {
-        if (*it)
-            order.push_back(**it);
+    for (std::size_t i = notes.size(); i-- > 0;) {
+        if (notes[i])
+            order.push_back(*notes[i]);
     }
     return order;
 }

@@ -50,9 +50,8 @@ std::unique_ptr<AudioOutput> ChordPlayer::loadModuleOutput(QString& problem)
 {
     const QDir programDir{QCoreApplication::applicationDirPath()};
     // The installed folder last, so that it is the one a missing module names.
-    return loadModuleOutput({programDir.path(), QDir::cleanPath(programDir.filePath(QStringLiteral(
-                                                    FRETMAP_MODULE_DIR_FROM_PROGRAM)))},
-                            problem);
+    const QString installed = QDir::cleanPath(programDir.filePath(QStringLiteral(FRETMAP_MODULE_DIR_FROM_PROGRAM)));
+    return loadModuleOutput({programDir.path(), installed}, problem);
 }
 
 std::unique_ptr<AudioOutput> ChordPlayer::loadModuleOutput(const QStringList& folders, QString& problem)
@@ -73,7 +72,9 @@ std::unique_ptr<AudioOutput> ChordPlayer::loadModuleOutput(const QStringList& fo
 
     // Kept loaded for the rest of the run: the output's code lives in it.
     QLibrary module{path};
-    auto create = reinterpret_cast<CreateAudioOutputFunction>(module.resolve(kCreateAudioOutputSymbol));
+    // A symbol comes as an untyped address; the module's header gives its type.
+    auto create = reinterpret_cast<CreateAudioOutputFunction>( // NOLINT(cppcoreguidelines-pro-type-reinterpret-cast)
+        module.resolve(kCreateAudioOutputSymbol));
     if (!create) {
         problem = QStringLiteral("the sound module could not be loaded (%1); install the package libqt6multimedia6")
                       .arg(module.errorString());

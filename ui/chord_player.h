@@ -18,6 +18,7 @@ namespace fretmap {
 // the program starts without the media stack and runs whole without it.
 class ChordPlayer : public QObject {
     Q_OBJECT
+    Q_DISABLE_COPY_MOVE(ChordPlayer)
 
 public:
     // Makes an output, or leaves why not in `problem`: a sentence that
