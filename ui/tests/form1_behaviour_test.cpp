@@ -80,6 +80,8 @@ private slots:
     void play_data();
     void play();
     void noSoundIsSaidOnce();
+    void soundModuleProblems_data();
+    void soundModuleProblems();
     // Last: the application's exit stays in force for every event loop after it.
     void exitEndsTheEventLoop();
 
@@ -471,6 +473,33 @@ void Form1BehaviourTest::noSoundIsSaidOnce()
     QVERIFY(!m_form->findChild<QMessageBox*>(QStringLiteral("noSound")));
     runSteps({"List2:1", "display"});
     QCOMPARE(boardOf(*m_form).name, QStringLiteral("Cm"));
+}
+
+void Form1BehaviourTest::soundModuleProblems_data()
+{
+    QTest::addColumn<QByteArray>("module"); // the file in the module's place; none: no file
+    QTest::addColumn<QString>("says");
+
+    QTest::newRow("no module") << QByteArray() << "fretmap-audio.so is not installed in";
+    // What a module whose Qt Multimedia is not installed meets: it cannot be loaded.
+    QTest::newRow("a module that does not load") << QByteArray("not a library") << "install the package libqt6multimedia6";
+}
+
+void Form1BehaviourTest::soundModuleProblems()
+{
+    QFETCH(QByteArray, module);
+    QFETCH(QString, says);
+
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    if (!module.isNull()) {
+        QFile file(folder.filePath(QStringLiteral("fretmap-audio.so")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(module);
+    }
+    QString problem;
+    QVERIFY(!ChordPlayer::loadModuleOutput({folder.path()}, problem));
+    QVERIFY2(problem.contains(says), qPrintable(problem));
 }
 
 void Form1BehaviourTest::screenReader_data()
