@@ -105,7 +105,7 @@ TEST_P(PluckPitch, IsInTuneWithinFiveCents)
     const auto [note, rate] = GetParam();
     const MidiNote notes[] = {note};
     const auto samples = renderPluckedNotes(notes, PlayStyle::Chord, rate);
-    const auto pitch = estimatePitch(std::span(samples).subspan(rate / 10), rate);
+    const auto pitch = estimatePitch(std::span(samples).subspan(static_cast<std::size_t>(rate / 10)), rate);
     ASSERT_TRUE(pitch);
     EXPECT_NEAR(centsBetween(*pitch, listening::frequencyOf(note)), 0.0, 5.0);
 }
