@@ -1,7 +1,8 @@
 // A click on "display" to the repainted board, on the real main window: the
 // display cycle, the labels it shows and hides, and the paint of the board
-// with everything on it. Run with --benchmark_repetitions=N and read the
-// median aggregate.
+// with everything on it. Between clicks the events they posted are handled,
+// as the program's event loop handles them, outside the time measured. Run
+// with --benchmark_repetitions=N and read the median aggregate.
 
 #include "chord/chord_catalogue.h"
 #include "chord/chord_selection.h"
@@ -11,13 +12,17 @@
 
 #include <benchmark/benchmark.h>
 
+#include <QCoreApplication>
 #include <QEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
 
+#include <algorithm>
 #include <array>
+#include <chrono>
+#include <cstdio>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -120,25 +125,70 @@ void fail(benchmark::State& state, const char* why)
     state.SkipWithError(why);
 }
 
+// The median of some iteration times.
+double median(std::vector<double> times)
+{
+    const auto middle = times.begin() + static_cast<std::ptrdiff_t>(times.size() / 2);
+    std::nth_element(times.begin(), middle, times.end());
+    return *middle;
+}
+
+// The medians of the first, middle and last thirds of a benchmark's
+// iterations, over all its runs and repetitions: about equal when each
+// iteration does the same work. Iterations that leave work behind for the
+// next ones make them grow from third to third.
+std::array<double, 3> thirds(const std::vector<double>& times)
+{
+    const auto third = static_cast<std::ptrdiff_t>(times.size() / 3);
+    const auto at = [&](std::ptrdiff_t part) {
+        return median({times.begin() + part * third, times.begin() + (part + 1) * third});
+    };
+    return {at(0), at(1), at(2)};
+}
+
+constexpr std::size_t kFewestIterationsForGrowth = 30;
+// Each third this much slower than the one before is steady growth. A burst
+// of load from elsewhere on the machine slows one or two thirds, not each.
+constexpr double kGrowthStep = 1.25;
+
+// The time of every iteration of each benchmark, in seconds, in order: the
+// same chord, the changing chord.
+std::array<std::vector<double>, 2> g_times;
+
 // Each iteration: a click on "display", then the board repainted at once.
-// With `changing`, the other chord is picked between iterations, outside the
-// time measured, so that each display changes the board.
+// Before it, outside the time measured, the events posted so far are
+// handled, as the event loop handles them after each click in the program;
+// with `changing`, the other chord is picked there too, so that each display
+// changes the board. The time those events take is reported apart, as
+// posted_us.
 void displayToRepaint(benchmark::State& state, bool changing)
 {
+    using Clock = std::chrono::steady_clock;
     Window& window = *g_window;
     std::size_t chord = 0;
     window.pick(kChords[0]);
     const int paintsBefore = window.boardPaints();
+    std::vector<double>& times = g_times[changing ? 1 : 0];
+    double leftOver = 0; // seconds spent on the events that the displays posted
     for (auto _ : state) {
+        state.PauseTiming();
+        const Clock::time_point handling = Clock::now();
+        QCoreApplication::processEvents();
+        leftOver += std::chrono::duration<double>(Clock::now() - handling).count();
         if (changing) {
-            state.PauseTiming();
             chord = 1 - chord;
             window.pick(kChords[chord]);
-            state.ResumeTiming();
+            QCoreApplication::processEvents();
         }
+        state.ResumeTiming();
+
+        const Clock::time_point start = Clock::now();
         window.clickDisplay();
         window.repaintBoard();
+        times.push_back(std::chrono::duration<double>(Clock::now() - start).count());
     }
+    // Not in the time measured, but part of a display's cost to the program.
+    state.counters["posted_us"] = benchmark::Counter(leftOver * 1e6, benchmark::Counter::kAvgIterations);
     if (window.boardPaints() - paintsBefore < static_cast<int>(state.iterations()))
         fail(state, "the board was not repainted on every iteration");
     else if (window.chordName() != expectedName(kChords[chord]))
@@ -167,6 +217,22 @@ int main(int argc, char* argv[])
         ->Unit(benchmark::kMicrosecond);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+
+    // Figures of a run that slows down as it goes measure a pile-up, not a
+    // display.
+    for (const bool changing : {false, true}) {
+        const std::vector<double>& times = g_times[changing ? 1 : 0];
+        if (times.size() < kFewestIterationsForGrowth)
+            continue;
+        const auto [first, middle, last] = thirds(times);
+        const char* name = changing ? "changingChord" : "sameChord";
+        std::fprintf(stderr, "displayToRepaint/%s: median of each third of the iterations %.0f, %.0f, %.0f us\n",
+                     name, first * 1e6, middle * 1e6, last * 1e6);
+        if (middle > kGrowthStep * first && last > kGrowthStep * middle) {
+            std::fprintf(stderr, "displayToRepaint/%s: the iterations grow steadily; these figures mislead\n", name);
+            g_failed = true;
+        }
+    }
     g_window = nullptr;
     return g_failed ? 1 : 0;
 }

@@ -172,6 +172,9 @@ void CommonDialogTest::showHelp()
         QCOMPARE(QAccessible::queryAccessibleInterface(guides.first())->role(), QAccessible::Window);
         QVERIFY(shownGuide->textInteractionFlags() & Qt::TextSelectableByKeyboard);
         QVERIFY(!shownGuide->toPlainText().isEmpty());
+        // 80 characters by 36 lines of its own font, whatever the scale.
+        const QFontMetrics metrics = shownGuide->fontMetrics();
+        QCOMPARE(guides.first()->size(), QSize(metrics.averageCharWidth() * 80, metrics.lineSpacing() * 36));
         QCOMPARE(shownGuide->palette().color(QPalette::Base), QApplication::palette().color(QPalette::Base));
         QVERIFY(followsPalette(*shownGuide->document()));
     }

@@ -37,10 +37,11 @@ using fretmap::PlayStyle;
 namespace {
 
 // What an assistive tool is told while accessibility is switched on: the
-// objects for which a description change or a showing was sent, every
-// object that sent anything, and the list items that became the focus.
+// objects for which a description change, a showing or a hiding was sent,
+// every object that sent anything, and the list items that became the focus.
 QList<const QObject*> descriptionChanges;
 QList<const QObject*> shown;
+QList<const QObject*> hidden;
 QList<const QObject*> senders;
 QStringList focusedItems;
 
@@ -51,6 +52,8 @@ void recordUpdate(QAccessibleEvent* event)
         descriptionChanges << event->object();
     if (event->type() == QAccessible::ObjectShow)
         shown << event->object();
+    if (event->type() == QAccessible::ObjectHide)
+        hidden << event->object();
     if (event->type() == QAccessible::Focus && event->child() >= 0) // the event's interface is the item's
         focusedItems << event->accessibleInterface()->text(QAccessible::Name);
 }
@@ -220,6 +223,7 @@ void Form1BehaviourTest::arrowKeys_data()
     QTest::newRow("untouched: home") << tabbed << "List1" << QList<int>{Qt::Key_Home} << 0 << "C";
     QTest::newRow("untouched: end") << tabbed << "List1" << QList<int>{Qt::Key_End} << 11 << "B";
     QTest::newRow("untouched: page down") << tabbed << "List1" << QList<int>{Qt::Key_PageDown} << 0 << "C";
+    QTest::newRow("untouched: page up") << tabbed << "List1" << QList<int>{Qt::Key_PageUp} << 0 << "C";
     QTest::newRow("untouched List2: down picks the blank")
         << QStringList{"List1:0", "tab"} << "List2" << QList<int>{Qt::Key_Down} << 0 << "C";
     QTest::newRow("untouched List2: down twice")
@@ -333,6 +337,7 @@ void Form1BehaviourTest::contents()
     if (guide) {
         QTRY_VERIFY(guideWindow->isVisible());
         QCOMPARE(guideWindow->windowModality(), Qt::NonModal);
+        QCOMPARE(guideWindow->windowIcon().pixmap(32, 32).toImage(), m_form->windowIcon().pixmap(32, 32).toImage());
         guideWindow->close();
     }
 
@@ -514,6 +519,11 @@ void Form1BehaviourTest::screenReader_data()
     QTest::newRow("before any display") << QStringList{} << "No chord shown" << 0 << "";
     QTest::newRow("C") << QStringList{"List1:0", "display"} << c << 1 << "";
     QTest::newRow("C twice is announced twice") << QStringList{"List1:0", "display", "display"} << c << 2 << "";
+    QTest::newRow("Cm after C, base fret 3")
+        << QStringList{"List1:0", "display", "List2:1", "display"}
+        << "Cm, base fret 3: string 1 fret 3, string 2 fret 4, string 3 fret 5, string 4 fret 5, string 5 fret 3, "
+           "string 6 not played"
+        << 2 << "";
     // Tab makes the first item current; picking it is news all the same.
     QTest::newRow("first pick by Down after Tab") << QStringList{"tab", "tab", "down"} << "No chord shown" << 0
                                                   << "C";
@@ -536,6 +546,7 @@ void Form1BehaviourTest::screenReader()
         QSKIP("This platform has no accessibility");
     descriptionChanges.clear();
     shown.clear();
+    hidden.clear();
     senders.clear();
     focusedItems.clear();
     const QAccessible::UpdateHandler previous = QAccessible::installUpdateHandler(recordUpdate);
@@ -560,11 +571,13 @@ void Form1BehaviourTest::screenReader()
     for (const QObject* label : board->object()->children())
         QVERIFY2(!senders.contains(label), qPrintable(label->objectName())); // the board speaks for them
 
-    // Each display is spoken by a notification that shows, focus or not.
+    // Each display is spoken by a notification that shows, focus or not,
+    // and by nothing else: a change of its name would be spoken as well.
     QAccessibleInterface* notice = QAccessible::queryAccessibleInterface(m_form->findChild<QWidget*>("spokenNotice"));
     QVERIFY(notice);
     QCOMPARE(notice->role(), QAccessible::Notification);
     QCOMPARE(shown.count(notice->object()), announcements);
+    QCOMPARE(senders.count(notice->object()), shown.count(notice->object()) + hidden.count(notice->object()));
     if (announcements > 0)
         QCOMPARE(notice->text(QAccessible::Name), description);
 
