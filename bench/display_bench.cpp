@@ -7,6 +7,7 @@
 #include "chord/chord_catalogue.h"
 #include "chord/chord_selection.h"
 #include "fretmap_application.h"
+#include "ui/board_picture.h"
 #include "ui/form1.h"
 #include "ui/qt_text.h"
 
@@ -14,7 +15,6 @@
 
 #include <QCoreApplication>
 #include <QEvent>
-#include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
@@ -64,7 +64,7 @@ public:
     Window()
         : m_command1(child<QPushButton>("Command1"))
         , m_board(child<QWidget>("Picture1"))
-        , m_label8(child<QLabel>("Label8"))
+        , m_picture1(child<fretmap::BoardPicture>("Picture1"))
         , m_paints(m_board)
     {
         m_form.show();
@@ -88,7 +88,7 @@ public:
     void clickDisplay() { QTest::mouseClick(m_command1, Qt::LeftButton); }
     void repaintBoard() { m_board->repaint(); }
     int boardPaints() const { return m_paints.count(); }
-    QString chordName() const { return m_label8->text(); }
+    QString chordName() const { return m_picture1->chordName(); }
 
 private:
     template <typename T>
@@ -103,7 +103,7 @@ private:
     Form1 m_form;
     QPushButton* m_command1;
     QWidget* m_board;
-    QLabel* m_label8;
+    fretmap::BoardPicture* m_picture1;
     PaintCounter m_paints;
 };
 

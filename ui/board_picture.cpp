@@ -5,19 +5,15 @@
 #include "screen_reader.h"
 #include "twips.h"
 
-#include <QAccessible>
-#include <QAccessibleWidget>
 #include <QAction>
 #include <QContextMenuEvent>
+#include <QFontMetrics>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QString>
 
 #include <algorithm>
-
 #include <stdexcept>
 #include <string>
 
@@ -35,55 +31,35 @@ QFont boardFont(double pointSize)
     return font;
 }
 
-// A label of the board: transparent, so the lines stay visible behind it.
-QLabel* makeLabel(QWidget* parent, std::string_view name, std::string_view caption, double pointSize)
+// A text of the board takes the size of its text, as a label sized to its
+// text would.
+QRect textRect(QPoint topLeft, const QFont& font, const QString& text)
 {
-    auto* label = new QLabel(toQString(caption), parent);
-    label->setObjectName(toQString(name));
-    label->setFont(boardFont(pointSize));
-    label->setAutoFillBackground(false);
-    label->setAttribute(Qt::WA_TransparentForMouseEvents);
-    return label;
+    return {topLeft, QFontMetrics(font).boundingRect(0, 0, 2000, 2000, Qt::TextExpandTabs, text).size()};
 }
 
-// The board as a screen reader meets it: one picture whose description says
-// what it shows. Its labels are left out, so that "●" and "×" are not read
-// out one by one with nothing to say which string or fret they stand for.
-class BoardAccessible : public QAccessibleWidget {
-public:
-    explicit BoardAccessible(QWidget* board)
-        : QAccessibleWidget(board, QAccessible::Graphic)
-    {
-    }
-
-    int childCount() const override { return 0; }
-    QAccessibleInterface* child(int) const override { return nullptr; }
-    int indexOfChild(const QAccessibleInterface*) const override { return -1; }
-    QAccessibleInterface* childAt(int, int) const override { return nullptr; }
-};
-
-QAccessibleInterface* boardAccessible(const QString& className, QObject* object)
+const design::MarkerDesign* markerDesign(int index)
 {
-    auto* board = qobject_cast<BoardPicture*>(object);
-    if (board && className == QLatin1String(BoardPicture::staticMetaObject.className()))
-        return new BoardAccessible(board);
-    return nullptr;
+    const auto* it = std::find_if(design::kMarkers.begin(), design::kMarkers.end(),
+                                  [index](const design::MarkerDesign& m) { return m.index == index; });
+    return it == design::kMarkers.end() ? nullptr : it;
 }
 
 } // namespace
 
 BoardPicture::BoardPicture(QWidget* parent)
     : QFrame(parent)
+    , m_baseFretText(toQString(design::kLabel7.caption))
+    , m_chordName(toQString(design::kLabel8.caption))
+    , m_baseFretFont(boardFont(design::kLabel7.pointSize))
+    , m_chordNameFont(boardFont(design::kLabel8.pointSize))
 {
-    [[maybe_unused]] static const bool factoryInstalled = [] {
-        QAccessible::installFactory(boardAccessible);
-        return true;
-    }();
-
     setObjectName(QStringLiteral("Picture1"));
+    // One picture for a screen reader, described as a whole.
+    setAccessibleRole(this, QAccessible::Graphic);
     setFrameStyle(form1::kPicture1Border.style);
     setLineWidth(form1::kPicture1Border.lineWidth);
-    // Paper and ink for the board and every label on it, in every colour group.
+    // Paper and ink, in every colour group.
     QPalette paper = palette();
     paper.setColor(QPalette::Window, QColor::fromRgb(design::kPaper));
     paper.setColor(QPalette::WindowText, QColor::fromRgb(design::kInk));
@@ -91,40 +67,12 @@ BoardPicture::BoardPicture(QWidget* parent)
     setAutoFillBackground(true);
     setFocusPolicy(Qt::StrongFocus);
 
+    for (const auto& m : design::kMarkers)
+        m_markerFonts.at(static_cast<std::size_t>(m.index)) = boardFont(m.pointSize);
     const QPoint client = contentsRect().topLeft();
-
-    for (int string = 1; string <= kStringCount; ++string) {
-        const QString arrayName = QStringLiteral("Label%1").arg(string);
-        for (const auto& m : design::kMarkers) {
-            QLabel* label = makeLabel(this, arrayName.toStdString(), m.caption, m.pointSize);
-            label->setProperty("index", m.index);
-            label->setAlignment(Qt::AlignCenter);
-            label->setGeometry(twipsToPixels(TwipsRect{m.left, design::kStringSpacing * string - m.rise,
-                                                       m.width, m.height})
-                                   .translated(client));
-            label->hide();
-            m_markers.at(static_cast<std::size_t>(string - 1)).at(static_cast<std::size_t>(m.index)) = label;
-        }
-    }
-
-    auto makeText = [this, client](const design::TextDesign& t) {
-        QLabel* label = makeLabel(this, t.name, t.caption, t.pointSize);
-        if (t.centred)
-            label->setAlignment(Qt::AlignCenter);
-        label->move(twipsToPixels(QPoint{t.left, t.top}) + client);
-        label->adjustSize();
-        return label;
-    };
-    // The base-fret number lies below every line but under the ● of cell 1
-    // of string 6: it is drawn on a patch of paper, above the markers, so
-    // that no marker hides any part of the number.
-    m_label7Paper = new QWidget(this);
-    m_label7Paper->setObjectName(QStringLiteral("Label7Paper"));
-    m_label7Paper->setAutoFillBackground(true);
-    m_label7Paper->setAttribute(Qt::WA_TransparentForMouseEvents);
-    m_label7 = makeText(design::kLabel7);
-    m_label8 = makeText(design::kLabel8);
-    placeLabel7Paper();
+    m_baseFretRect = textRect(twipsToPixels(QPoint{design::kLabel7.left, design::kLabel7.top}) + client,
+                              m_baseFretFont, m_baseFretText);
+    placeChordName();
 
     // Added to the board, the play key works wherever the focus is in its window.
     m_playChord = new QAction(toQString(form1::kPlayChordCaption), this);
@@ -138,49 +86,76 @@ BoardPicture::BoardPicture(QWidget* parent)
     connect(m_playStrings, &QAction::triggered, this, [this] { emit playRequested(PlayStyle::StringByString); });
 }
 
-void BoardPicture::placeLabel7Paper()
-{
-    // One pixel beyond the label, for the edge of a glyph that reaches its side.
-    m_label7Paper->setGeometry(m_label7->geometry().adjusted(-1, -1, 1, 1));
-}
-
-QLabel* BoardPicture::marker(int string, int index) const
+bool BoardPicture::isMarkerShown(int string, int index) const
 {
     if (string < 1 || string > kStringCount || !isStringState(index))
-        return nullptr;
-    return m_markers[static_cast<std::size_t>(string - 1)][static_cast<std::size_t>(index)];
+        return false;
+    return m_shown[static_cast<std::size_t>(string - 1)][static_cast<std::size_t>(index)];
+}
+
+QRect BoardPicture::markerRect(int string, int index) const
+{
+    const design::MarkerDesign* m = markerDesign(index);
+    if (!m || string < 1 || string > kStringCount)
+        return {};
+    return twipsToPixels(TwipsRect{m->left, design::kStringSpacing * string - m->rise, m->width, m->height})
+        .translated(contentsRect().topLeft());
+}
+
+QString BoardPicture::markerCaption(int index)
+{
+    const design::MarkerDesign* m = markerDesign(index);
+    return m ? toQString(m->caption) : QString();
+}
+
+QFont BoardPicture::markerFont(int index) const
+{
+    return isStringState(index) ? m_markerFonts[static_cast<std::size_t>(index)] : QFont();
 }
 
 void BoardPicture::setMarkerVisible(int string, int index, bool shown)
 {
-    QLabel* label = marker(string, index);
-    if (!label)
-        throw std::out_of_range("no marker " + std::to_string(index) + " on string "
-                                + std::to_string(string));
-    const QuietAccessibility quiet; // the board speaks for its labels
-    label->setVisible(shown);
+    if (string < 1 || string > kStringCount || !isStringState(index))
+        throw std::out_of_range("no marker " + std::to_string(index) + " on string " + std::to_string(string));
+    bool& flag = m_shown[static_cast<std::size_t>(string - 1)][static_cast<std::size_t>(index)];
+    if (flag != shown) {
+        flag = shown;
+        update(markerRect(string, index));
+    }
 }
 
 void BoardPicture::setChordName(std::string_view text)
 {
-    const QuietAccessibility quiet;
-    m_label8->setText(toQString(text));
-    m_label8->adjustSize();
+    update(m_chordNameRect);
+    m_chordName = toQString(text);
+    placeChordName();
+    update(m_chordNameRect);
+}
 
-    // A name too wide for its place at the design's left is moved left just
-    // enough to end at the board's inner edge, so that no name is cut off.
+// A name too wide for its place at the design's left is moved left just
+// enough to end at the board's inner edge, so that no name is cut off.
+void BoardPicture::placeChordName()
+{
     const QRect client = contentsRect();
-    const int designLeft = client.left() + twipsToPixels(design::kLabel8.left);
-    const int left = std::max(client.left(), std::min(designLeft, client.right() + 1 - m_label8->width()));
-    m_label8->move(left, m_label8->y());
+    const QPoint atDesign = twipsToPixels(QPoint{design::kLabel8.left, design::kLabel8.top}) + client.topLeft();
+    QRect name = textRect(atDesign, m_chordNameFont, m_chordName);
+    name.moveLeft(std::max(client.left(), std::min(atDesign.x(), client.right() + 1 - name.width())));
+    m_chordNameRect = name;
+}
+
+// The name's place depends on the board's inner edge.
+void BoardPicture::resizeEvent(QResizeEvent* event)
+{
+    QFrame::resizeEvent(event);
+    placeChordName();
 }
 
 void BoardPicture::setBaseFretText(std::string_view text)
 {
-    const QuietAccessibility quiet;
-    m_label7->setText(toQString(text));
-    m_label7->adjustSize();
-    placeLabel7Paper();
+    update(m_baseFretRect.adjusted(-1, -1, 1, 1));
+    m_baseFretText = toQString(text);
+    m_baseFretRect = textRect(m_baseFretRect.topLeft(), m_baseFretFont, m_baseFretText);
+    update(m_baseFretRect.adjusted(-1, -1, 1, 1));
 }
 
 void BoardPicture::setDescription(std::string_view text)
@@ -237,19 +212,38 @@ void BoardPicture::paintEvent(QPaintEvent* event)
 
     // Every line is one pixel wide and runs along the pixel grid, so each is
     // filled as a one-pixel strip: the same pixels as a line from end to end,
-    // at a fraction of a stroked line's cost on every display.
+    // at a fraction of a stroked line's cost.
     QPainter painter(this);
-    painter.translate(contentsRect().topLeft());
     const QColor ink = QColor::fromRgb(design::kInk);
-
-    const int left = twipsToPixels(design::kStringLeft);
-    const int right = twipsToPixels(design::kStringRight);
+    const QPoint client = contentsRect().topLeft();
+    const int left = client.x() + twipsToPixels(design::kStringLeft);
+    const int right = client.x() + twipsToPixels(design::kStringRight);
     for (int string = 1; string <= kStringCount; ++string)
-        painter.fillRect(left, twipsToPixels(design::kStringSpacing * string), right - left + 1, 1, ink);
-    const int top = twipsToPixels(design::kFretTop);
-    const int bottom = twipsToPixels(design::kFretBottom);
+        painter.fillRect(left, client.y() + twipsToPixels(design::kStringSpacing * string), right - left + 1, 1, ink);
+    const int top = client.y() + twipsToPixels(design::kFretTop);
+    const int bottom = client.y() + twipsToPixels(design::kFretBottom);
     for (int x : design::kFretXs)
-        painter.fillRect(twipsToPixels(x), top, 1, bottom - top + 1, ink);
+        painter.fillRect(client.x() + twipsToPixels(x), top, 1, bottom - top + 1, ink);
+
+    // The markers, string by string, then the texts above them.
+    painter.setPen(ink);
+    const int flags = Qt::AlignCenter | Qt::TextExpandTabs;
+    for (int string = 1; string <= kStringCount; ++string) {
+        for (const auto& m : design::kMarkers) {
+            if (!isMarkerShown(string, m.index) || m.caption.empty())
+                continue;
+            painter.setFont(m_markerFonts[static_cast<std::size_t>(m.index)]);
+            painter.drawText(markerRect(string, m.index), flags, toQString(m.caption));
+        }
+    }
+    // The base-fret number lies below every line but under the ● of cell 1
+    // of string 6: it is drawn on a patch of paper, one pixel beyond its
+    // text for the edge of a glyph, so that no marker hides any of it.
+    painter.fillRect(m_baseFretRect.adjusted(-1, -1, 1, 1), QColor::fromRgb(design::kPaper));
+    painter.setFont(m_baseFretFont);
+    painter.drawText(m_baseFretRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextExpandTabs, m_baseFretText);
+    painter.setFont(m_chordNameFont);
+    painter.drawText(m_chordNameRect, flags, m_chordName);
 }
 
 } // namespace fretmap

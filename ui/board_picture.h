@@ -3,20 +3,22 @@
 #include "fretboard/fretboard_view.h"
 #include "sound/pluck.h"
 
+#include <QFont>
 #include <QFrame>
+#include <QString>
 
 #include <array>
 #include <string_view>
 
 class QAction;
-class QLabel;
 
 namespace fretmap {
 
-// Picture1: the fretboard. It draws the strings and frets itself and holds
-// the prepared marker labels, which a display cycle only shows and hides.
-// A click, Space or Enter, its context menu or the play key (anywhere in
-// its window) asks to hear what it shows.
+// Picture1: the fretboard. It draws its strings and frets, the markers that
+// a display cycle shows, the base-fret number and the chord name itself,
+// from what the three board operations last set. A click, Space or Enter,
+// its context menu or the play key (anywhere in its window) asks to hear
+// what it shows.
 class BoardPicture : public QFrame, public BoardSurface {
     Q_OBJECT
 
@@ -31,9 +33,19 @@ public:
     // display, so that the new chord is announced.
     void setDescription(std::string_view text);
 
-    // Element `index` of the marker array of `string` (1 to 6), or nullptr
-    // when the array has no such element.
-    QLabel* marker(int string, int index) const;
+    // What is drawn, as a user sees it. A marker's place is that of its
+    // element in the design (an empty rectangle for an index that names no
+    // marker); a text's place is the rectangle of its text.
+    bool isMarkerShown(int string, int index) const;
+    QRect markerRect(int string, int index) const;
+    static QString markerCaption(int index);
+    QFont markerFont(int index) const;
+    QString chordName() const { return m_chordName; }
+    QString baseFretText() const { return m_baseFretText; }
+    QRect chordNameRect() const { return m_chordNameRect; }
+    QRect baseFretRect() const { return m_baseFretRect; }
+    QFont chordNameFont() const { return m_chordNameFont; }
+    QFont baseFretFont() const { return m_baseFretFont; }
 
     // "Play chord", with the play key, and "Play string by string": the
     // board's context menu.
@@ -45,19 +57,24 @@ signals:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
-    void placeLabel7Paper();
+    void placeChordName();
 
-    // m_markers[string - 1][index], indexed by string state; the index
-    // between the last fret cell and the muted string stays empty.
-    std::array<std::array<QLabel*, kMutedString + 1>, kStringCount> m_markers{};
-    QWidget* m_label7Paper = nullptr; // blank paper under the base fret, above the markers
-    QLabel* m_label7 = nullptr;       // base fret, under fret cell 1
-    QLabel* m_label8 = nullptr;       // chord name, under the board
+    // m_shown[string - 1][index], indexed by string state; the index
+    // between the last fret cell and the muted string names no marker.
+    std::array<std::array<bool, kMutedString + 1>, kStringCount> m_shown{};
+    std::array<QFont, kMutedString + 1> m_markerFonts;
+    QString m_baseFretText; // Label7: under fret cell 1
+    QString m_chordName;    // Label8: under the board
+    QFont m_baseFretFont;
+    QFont m_chordNameFont;
+    QRect m_baseFretRect;
+    QRect m_chordNameRect;
     QAction* m_playChord = nullptr;   // strums the board; its key works anywhere in the window
     QAction* m_playStrings = nullptr; // plays each string alone
 };

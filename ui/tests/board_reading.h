@@ -1,15 +1,13 @@
 #pragma once
 
-#include <QLabel>
+#include "ui/board_picture.h"
+
 #include <QStringList>
 #include <QWidget>
 
-#include <algorithm>
-
-// What the board of a main window shows, read off its labels as a user sees
-// them: "string:index" of every marker in sight, in order (an open string's
-// empty element shows nothing and is left out), the chord name and the base
-// fret.
+// What the board of a main window shows, as a user sees it: "string:index"
+// of every marker in sight, in order (an open string's empty element shows
+// nothing and is left out), the chord name and the base fret.
 struct Board {
     QStringList markers;
     QString name;
@@ -21,18 +19,14 @@ struct Board {
 inline Board boardOf(const QWidget& form)
 {
     Board board;
+    const auto* picture = form.findChild<const fretmap::BoardPicture*>(QStringLiteral("Picture1"));
     for (int string = 1; string <= 6; ++string) {
-        QList<int> shown;
-        for (QLabel* label : form.findChildren<QLabel*>(QStringLiteral("Label%1").arg(string))) {
-            const int index = label->property("index").toInt();
-            if (index != 0 && !label->isHidden())
-                shown << index;
+        for (int index = 1; index <= 6; ++index) {
+            if (picture->isMarkerShown(string, index))
+                board.markers << QStringLiteral("%1:%2").arg(string).arg(index);
         }
-        std::sort(shown.begin(), shown.end());
-        for (int index : shown)
-            board.markers << QStringLiteral("%1:%2").arg(string).arg(index);
     }
-    board.name = form.findChild<QLabel*>(QStringLiteral("Label8"))->text();
-    board.baseFret = form.findChild<QLabel*>(QStringLiteral("Label7"))->text();
+    board.name = picture->chordName();
+    board.baseFret = picture->baseFretText();
     return board;
 }

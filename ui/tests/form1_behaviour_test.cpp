@@ -16,7 +16,6 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
-#include <QLabel>
 #include <QListWidget>
 #include <QMenu>
 #include <QMessageBox>
@@ -191,10 +190,9 @@ void Form1BehaviourTest::displayCycle()
     QCOMPARE(board.baseFret, baseFret);
 
     // The texts keep the size of what they say.
-    for (const char* label : {"Label7", "Label8"}) {
-        auto* text = m_form->findChild<QLabel*>(QLatin1String(label));
-        QCOMPARE(text->size(), text->sizeHint());
-    }
+    const auto* picture = m_form->findChild<fretmap::BoardPicture*>(QStringLiteral("Picture1"));
+    QCOMPARE(picture->baseFretRect().size(), QFontMetrics(picture->baseFretFont()).size(0, baseFret));
+    QCOMPARE(picture->chordNameRect().size(), QFontMetrics(picture->chordNameFont()).size(0, name));
 }
 
 void Form1BehaviourTest::arrowKeys_data()

@@ -12,7 +12,7 @@
 #include <QAction>
 #include <QFontInfo>
 #include <QFrame>
-#include <QLabel>
+#include <QPainter>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
@@ -27,16 +27,6 @@
 using fretmap::Form1;
 
 namespace {
-
-// The markers of one string, by element index.
-QLabel* marker(const QWidget& form, int string, int index)
-{
-    const auto labels = form.findChildren<QLabel*>(QStringLiteral("Label%1").arg(string));
-    for (QLabel* label : labels)
-        if (label->property("index").toInt() == index)
-            return label;
-    return nullptr;
-}
 
 // Displays a catalogue entry as a user would pick it: the entry's code
 // records each list's row in its decimal digits, the root in the lowest two.
@@ -344,54 +334,71 @@ void Form1LayoutTest::markers()
     QFETCH(QString, text);
     QFETCH(qreal, pointSize);
 
-    auto* picture = qobject_cast<QFrame*>(control("Picture1"));
-    QLabel* label = marker(*m_form, string, index);
-    QVERIFY(label);
-    QCOMPARE(label->parentWidget(), picture);
-    QCOMPARE(label->geometry(), geometry.translated(picture->contentsRect().topLeft()));
-    QCOMPARE(label->text(), text);
-    QCOMPARE(label->font().pointSizeF(), pointSize);
-    QVERIFY(!label->font().bold());
-    QVERIFY(QFontMetrics(label->font()).inFont(text.isEmpty() ? QChar(' ') : text.at(0)));
-    QVERIFY(!label->autoFillBackground());
-    QVERIFY(label->isHidden());
+    auto* picture = qobject_cast<fretmap::BoardPicture*>(control("Picture1"));
+    const QPoint client = picture->contentsRect().topLeft();
+    QCOMPARE(picture->markerRect(string, index), geometry.translated(client));
+    QCOMPARE(picture->markerCaption(index), text);
+    const QFont font = picture->markerFont(index);
+    QCOMPARE(font.pointSizeF(), pointSize);
+    QVERIFY(!font.bold());
+    QVERIFY(QFontMetrics(font).inFont(text.isEmpty() ? QChar(' ') : text.at(0)));
+    QVERIFY(!picture->isMarkerShown(string, index));
 
     // Six elements, 0 to 4 and 6: there is no element 5.
-    QCOMPARE(m_form->findChildren<QLabel*>(QStringLiteral("Label%1").arg(string)).size(), 6);
-    QVERIFY(!marker(*m_form, string, 5));
+    QVERIFY(picture->markerRect(string, 5).isNull());
+    QVERIFY_THROWS_EXCEPTION(std::out_of_range, picture->setMarkerVisible(string, 5, true));
+
+    // Shown alone, a ● or × is inked centred on its string's line, a ● inside
+    // its cell and a × left of the nut; the empty element inks nothing.
+    const QImage bare = picture->grab().toImage();
+    picture->setMarkerVisible(string, index, true);
+    const QImage shown = picture->grab().toImage();
+    picture->setMarkerVisible(string, index, false);
+    QRect ink;
+    for (int y = 0; y < shown.height(); ++y)
+        for (int x = 0; x < shown.width(); ++x)
+            if (shown.pixel(x, y) != bare.pixel(x, y))
+                ink |= QRect(x, y, 1, 1);
+    if (text.isEmpty()) {
+        QVERIFY(ink.isEmpty());
+        return;
+    }
+    ink.translate(-client);
+    const double line = 24.0 * string;
+    QVERIFY2(std::abs((ink.top() + ink.bottom()) / 2.0 - line) <= 1.0,
+             qPrintable(QStringLiteral("ink rows %1 to %2, string at %3").arg(ink.top()).arg(ink.bottom()).arg(line)));
+    const int cellLeft = index == 6 ? 0 : 40 * index;
+    const double middle = geometry.left() + (geometry.width() - 1) / 2.0; // of the element's place
+    QVERIFY2(ink.left() > cellLeft && ink.right() < cellLeft + 40
+                 && std::abs((ink.left() + ink.right()) / 2.0 - middle) <= 1.0,
+             qPrintable(QStringLiteral("ink columns %1 to %2, place's middle %3").arg(ink.left()).arg(ink.right()).arg(middle)));
 }
 
 void Form1LayoutTest::boardTexts_data()
 {
-    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("baseFret"); // else the chord name
     QTest::addColumn<QPoint>("position"); // inside the board's client area
     QTest::addColumn<QString>("text");
     QTest::addColumn<qreal>("pointSize");
-    QTest::addColumn<bool>("centred");
 
-    QTest::newRow("Label7, base fret") << "Label7" << QPoint(56, 152) << "1" << 12.0 << false;
-    QTest::newRow("Label8, chord name") << "Label8" << QPoint(120, 168) << "" << 15.75 << true;
+    QTest::newRow("Label7, base fret") << true << QPoint(56, 152) << "1" << 12.0;
+    QTest::newRow("Label8, chord name") << false << QPoint(120, 168) << "" << 15.75;
 }
 
 void Form1LayoutTest::boardTexts()
 {
-    QFETCH(QString, name);
+    QFETCH(bool, baseFret);
     QFETCH(QPoint, position);
     QFETCH(QString, text);
     QFETCH(qreal, pointSize);
-    QFETCH(bool, centred);
 
-    auto* picture = qobject_cast<QFrame*>(control("Picture1"));
-    auto* label = qobject_cast<QLabel*>(control(name.toLatin1().constData()));
-    QVERIFY(label);
-    QCOMPARE(label->parentWidget(), picture);
-    QCOMPARE(label->pos(), position + picture->contentsRect().topLeft());
-    QCOMPARE(label->text(), text);
-    QCOMPARE(label->font().pointSizeF(), pointSize);
-    QCOMPARE(label->alignment().testFlag(Qt::AlignHCenter), centred);
-    QCOMPARE(label->size(), label->sizeHint());
-    QVERIFY(label->isVisible());
-    QVERIFY(!label->autoFillBackground());
+    auto* picture = qobject_cast<fretmap::BoardPicture*>(control("Picture1"));
+    const QRect place = baseFret ? picture->baseFretRect() : picture->chordNameRect();
+    QCOMPARE(place.topLeft(), position + picture->contentsRect().topLeft());
+    QCOMPARE(baseFret ? picture->baseFretText() : picture->chordName(), text);
+    const QFont font = baseFret ? picture->baseFretFont() : picture->chordNameFont();
+    QCOMPARE(font.pointSizeF(), pointSize);
+    QCOMPARE(place.size(), QFontMetrics(font).size(0, text));
 }
 
 void Form1LayoutTest::tabOrder()
@@ -478,8 +485,6 @@ void Form1LayoutTest::resizeMovesNothing()
 void Form1LayoutTest::boardLegibleForEveryChord()
 {
     auto* picture = qobject_cast<fretmap::BoardPicture*>(control("Picture1"));
-    auto* label7 = qobject_cast<QLabel*>(control("Label7"));
-    auto* label8 = qobject_cast<QLabel*>(control("Label8"));
     const QRect client = picture->contentsRect();
     const QPoint nameAtDesign = client.topLeft() + QPoint(120, 168);
     const QColor paper(Qt::white);
@@ -489,7 +494,14 @@ void Form1LayoutTest::boardLegibleForEveryChord()
     // number's ink and paper.
     auto numberOverMarker = [&](const QByteArray& what) {
         const QImage board = picture->grab().toImage();
-        const QImage number = label7->grab().toImage();
+        // The number alone, as it is drawn on paper.
+        QImage number(picture->baseFretRect().size(), QImage::Format_ARGB32);
+        number.fill(paper);
+        {
+            QPainter painter(&number);
+            painter.setFont(picture->baseFretFont());
+            painter.drawText(number.rect(), Qt::AlignLeft | Qt::AlignVCenter, picture->baseFretText());
+        }
         auto inkOf = [&](QPoint p) { // the number's own pixel, paper where it has none
             const QColor c = number.rect().contains(p) ? number.pixelColor(p) : paper;
             return c.alpha() == 0 ? paper : c;
@@ -503,19 +515,19 @@ void Form1LayoutTest::boardLegibleForEveryChord()
         const QRect box = ink.adjusted(-1, -1, 1, 1);
         for (int y = box.top(); y <= box.bottom(); ++y)
             for (int x = box.left(); x <= box.right(); ++x)
-                QVERIFY2(board.pixelColor(label7->pos() + QPoint(x, y)) == inkOf({x, y}),
+                QVERIFY2(board.pixelColor(picture->baseFretRect().topLeft() + QPoint(x, y)) == inkOf({x, y}),
                          what + " at " + QByteArray::number(x) + "," + QByteArray::number(y));
     };
 
     int underMarker = 0;
     for (const fretmap::ChordEntry& entry : fretmap::chordCatalogue()) {
         displayEntry(*m_form, entry);
-        const QByteArray chord = label8->text().toUtf8();
+        const QByteArray chord = picture->chordName().toUtf8();
         QCOMPARE(chord, QByteArray(entry.caption.data(), qsizetype(entry.caption.size())));
 
         // The name lies wholly on the board: where the design puts it, or
         // moved left just enough to end at the board's inner edge.
-        const QRect name = label8->geometry();
+        const QRect name = picture->chordNameRect();
         QVERIFY2(client.contains(name), chord);
         if (nameAtDesign.x() + name.width() <= client.right() + 1)
             QCOMPARE(name.topLeft(), nameAtDesign);
@@ -548,21 +560,26 @@ void Form1LayoutTest::boardUnderDarkPalette()
 
     // C: three ●, a ×, the base fret and the name.
     displayEntry(*m_form, fretmap::lookupChord(1));
-    auto* picture = qobject_cast<QFrame*>(control("Picture1"));
+    auto* picture = qobject_cast<fretmap::BoardPicture*>(control("Picture1"));
     const QImage board = picture->grab().toImage();
     const QPoint client = picture->contentsRect().topLeft();
     const QColor paper = board.pixelColor(client + QPoint(2, 2));
 
-    for (QLabel* label : picture->findChildren<QLabel*>()) {
-        if (label->isHidden() || label->text().isEmpty())
-            continue;
+    // Every text in sight: the markers shown and the two texts.
+    QList<std::pair<QString, QRect>> texts{{picture->baseFretText(), picture->baseFretRect()},
+                                           {picture->chordName(), picture->chordNameRect()}};
+    for (int string = 1; string <= 6; ++string)
+        for (int index = 1; index <= 6; ++index)
+            if (picture->isMarkerShown(string, index))
+                texts.append({picture->markerCaption(index), picture->markerRect(string, index)});
+    QCOMPARE(texts.size(), 2 + 4);
+    for (const auto& [text, area] : texts) {
         double best = 1.0;
-        const QRect area = label->geometry();
         for (int y = area.top(); y <= area.bottom(); ++y)
             for (int x = area.left(); x <= area.right(); ++x)
                 if ((y - client.y()) % 24 != 0 && (x - client.x()) % 40 != 0) // not on a string or fret
                     best = std::max(best, contrastRatio(board.pixelColor(x, y), paper));
-        QVERIFY2(best >= 4.5, qPrintable(label->objectName() + QStringLiteral(" ") + label->text()));
+        QVERIFY2(best >= 4.5, qPrintable(text));
     }
     // A string past the last fret, and the nut.
     QVERIFY(contrastRatio(board.pixelColor(client + QPoint(212, 24)), paper) >= 3.0);

@@ -3,12 +3,12 @@
 // as the user's would, and the run ends the way the program's does: Exit
 // leaves the event loop and main() returns. A step that finds the window
 // not as it expects stops the run with exit code 2 and says why.
+#include "ui/board_picture.h"
 #include "ui/form1.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
-#include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
@@ -47,12 +47,12 @@ bool display(fretmap::Form1& form1)
 {
     auto* list1 = form1.findChild<QListWidget*>(QStringLiteral("List1"));
     auto* command1 = form1.findChild<QPushButton*>(QStringLiteral("Command1"));
-    auto* label8 = form1.findChild<QLabel*>(QStringLiteral("Label8"));
-    if (!list1 || !command1 || !label8)
-        return fail("List1, Command1 or Label8 is missing");
+    auto* board = form1.findChild<fretmap::BoardPicture*>(QStringLiteral("Picture1"));
+    if (!list1 || !command1 || !board)
+        return fail("List1, Command1 or Picture1 is missing");
     QTest::mouseClick(list1->viewport(), Qt::LeftButton, {}, list1->visualItemRect(list1->item(0)).center());
     QTest::mouseClick(command1, Qt::LeftButton);
-    return label8->text() == QLatin1String("C") || fail("display did not show C");
+    return board->chordName() == QLatin1String("C") || fail("display did not show C");
 }
 
 bool about(fretmap::Form1& form1)

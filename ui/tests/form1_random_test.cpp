@@ -30,7 +30,6 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QLabel>
 #include <QListWidget>
 #include <QPointer>
 #include <QPushButton>
