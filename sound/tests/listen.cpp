@@ -44,34 +44,21 @@ bool checkChord(std::span<const std::int16_t> sound, int rate, const std::vector
         std::cout << "too short a sound\n";
         return false;
     }
-    bool ok = true;
-    for (const auto& [note, level] : noteLevels(sound.subspan(std::size_t(rate) / 5, std::size_t(rate)), rate)) {
-        const bool expected = std::find(notes.begin(), notes.end(), note) != notes.end();
-        if (expected && level < -35.0) {
-            std::cout << "note " << note << " is missing (" << level << " dB)\n";
-            ok = false;
-        } else if (!expected && !isPartialOf(note, notes) && level > -50.0) {
-            std::cout << "note " << note << " rings (" << level << " dB) and is in no string\n";
-            ok = false;
-        }
-    }
-    return ok;
+    const auto problems = strumProblems(sound.subspan(std::size_t(rate) / 5, std::size_t(rate)), rate, notes);
+    for (const std::string& problem : problems)
+        std::cout << problem << "\n";
+    return problems.empty();
 }
 
 bool checkStrings(std::span<const std::int16_t> sound, int rate, const std::vector<int>& notes)
 {
     const auto spacing = static_cast<std::size_t>(kStringByStringSpacing * rate);
+    const auto pitches = stringPitches(sound, rate, spacing, notes.size());
     bool ok = true;
     for (std::size_t i = 0; i < notes.size(); ++i) {
-        const std::size_t from = spacing * i + std::size_t(rate) / 20;
-        if (from + spacing * 3 / 4 > sound.size()) {
-            std::cout << "the sound ends before string " << i + 1 << " of " << notes.size() << "\n";
-            return false;
-        }
-        const auto pitch = estimatePitch(sound.subspan(from, spacing * 3 / 4), rate);
-        const double cents = pitch ? centsBetween(*pitch, frequencyOf(notes[i])) : 1e9;
-        std::cout << "string " << i + 1 << ": " << (pitch ? *pitch : 0.0) << " Hz, " << cents << " cents from note "
-                  << notes[i] << "\n";
+        const double cents = pitches[i] ? centsBetween(*pitches[i], frequencyOf(notes[i])) : 1e9;
+        std::cout << "string " << i + 1 << ": " << pitches[i].value_or(0.0) << " Hz, " << cents
+                  << " cents from note " << notes[i] << "\n";
         ok = ok && std::abs(cents) < 10.0;
     }
     return ok;

@@ -11,6 +11,7 @@
 #include <numbers>
 #include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
 namespace fretmap::listening {
@@ -120,6 +121,41 @@ inline bool isPartialOf(int note, std::span<const int> notes)
         }
     }
     return false;
+}
+
+// What is wrong with a second of a strum of `notes`: a note that is missing
+// (below -35 dB), or a semitone that rings (above -50 dB) that is no
+// partial of any of them. Empty when the strum holds its notes and no other
+// fundamental.
+inline std::vector<std::string> strumProblems(std::span<const std::int16_t> second, int sampleRate,
+                                              std::span<const int> notes)
+{
+    std::vector<std::string> problems;
+    for (const auto& [note, level] : noteLevels(second, sampleRate)) {
+        const bool expected = std::find(notes.begin(), notes.end(), note) != notes.end();
+        if (expected && level < -35.0)
+            problems.push_back("note " + std::to_string(note) + " is missing (" + std::to_string(level) + " dB)");
+        else if (!expected && !isPartialOf(note, notes) && level > -50.0)
+            problems.push_back("note " + std::to_string(note) + " rings (" + std::to_string(level)
+                               + " dB) and is in no string");
+    }
+    return problems;
+}
+
+// The pitch of each of `count` strings played alone, `spacing` samples
+// apart: each estimated from three quarters of its stretch, a twentieth of
+// a second after it is struck. Nothing for a string the sound ends before.
+inline std::vector<std::optional<double>> stringPitches(std::span<const std::int16_t> sound, int sampleRate,
+                                                        std::size_t spacing, std::size_t count)
+{
+    std::vector<std::optional<double>> pitches;
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::size_t from = spacing * i + static_cast<std::size_t>(sampleRate / 20);
+        pitches.push_back(from + spacing * 3 / 4 > sound.size()
+                              ? std::nullopt
+                              : estimatePitch(sound.subspan(from, spacing * 3 / 4), sampleRate));
+    }
+    return pitches;
 }
 
 } // namespace fretmap::listening

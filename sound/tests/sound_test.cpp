@@ -44,14 +44,16 @@ TEST_P(FingeringNotes, EachStringSoundsItsFret)
     EXPECT_EQ(fingeringNotes(GetParam().state), GetParam().notes);
 }
 
-TEST_P(FingeringNotes, StrumRunsFromTheLowestSoundingString)
+// The hand-worked notes in the order a guitarist strums them: from the
+// lowest sounding string, string 6, up.
+std::vector<int> struck(const Notes& notes)
 {
-    std::vector<MidiNote> expected;
-    for (auto it = GetParam().notes.rbegin(); it != GetParam().notes.rend(); ++it) {
-        if (*it)
-            expected.push_back(**it);
+    std::vector<int> order;
+    for (std::size_t i = notes.size(); i-- > 0;) {
+        if (notes[i])
+            order.push_back(*notes[i]);
     }
-    EXPECT_EQ(strumOrder(GetParam().state), expected);
+    return order;
 }
 
 // A strum holds each note of its fingering, and every other semitone that
@@ -59,30 +61,24 @@ TEST_P(FingeringNotes, StrumRunsFromTheLowestSoundingString)
 TEST_P(FingeringNotes, StrumHoldsItsNotesAndNoOtherFundamental)
 {
     constexpr int rate = 48000;
-    const std::vector<MidiNote> notes = strumOrder(GetParam().state);
     const auto samples = renderFingering(GetParam().state, PlayStyle::Chord, rate);
-    const auto stretch = std::span(samples).subspan(rate / 5, rate);
-    for (const auto& [note, level] : listening::noteLevels(stretch, rate)) {
-        if (std::find(notes.begin(), notes.end(), note) != notes.end()) {
-            EXPECT_GT(level, -35.0) << "note " << note << " is missing";
-        } else if (!listening::isPartialOf(note, notes)) {
-            EXPECT_LT(level, -50.0) << "note " << note << " rings and is in no string";
-        }
-    }
+    for (const std::string& problem :
+         listening::strumProblems(std::span(samples).subspan(rate / 5, rate), rate, struck(GetParam().notes)))
+        ADD_FAILURE() << problem;
 }
 
 // Played string by string, each stretch between two strikes holds one
-// string alone, in strum order.
+// string alone, in tune, lowest string first.
 TEST_P(FingeringNotes, StringByStringPlaysEachStringAlone)
 {
     constexpr int rate = 44100;
-    const std::vector<MidiNote> notes = strumOrder(GetParam().state);
+    const std::vector<int> notes = struck(GetParam().notes);
     const auto samples = renderFingering(GetParam().state, PlayStyle::StringByString, rate);
-    const auto spacing = static_cast<std::size_t>(kStringByStringSpacing * rate);
+    const auto pitches = listening::stringPitches(samples, rate, static_cast<std::size_t>(kStringByStringSpacing * rate),
+                                                  notes.size());
     for (std::size_t i = 0; i < notes.size(); ++i) {
-        const auto pitch = estimatePitch(std::span(samples).subspan(spacing * i + rate / 20, spacing * 3 / 4), rate);
-        ASSERT_TRUE(pitch) << "string " << i;
-        EXPECT_NEAR(centsBetween(*pitch, noteFrequency(notes[i])), 0.0, 5.0) << "string " << i;
+        ASSERT_TRUE(pitches[i]) << "string " << i;
+        EXPECT_NEAR(centsBetween(*pitches[i], listening::frequencyOf(notes[i])), 0.0, 5.0) << "string " << i;
     }
 }
 
