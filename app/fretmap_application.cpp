@@ -1,8 +1,7 @@
 #include "fretmap_application.h"
 
 #include "ui/error_boundary.h"
-
-#include <QMessageBox>
+#include "ui/message_box.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -43,11 +42,7 @@ void FretmapApplication::setIdentity()
 
 void FretmapApplication::showErrorMessage(const QString& text)
 {
-    auto* box = new QMessageBox(QMessageBox::Critical, applicationName(), text, QMessageBox::Ok);
-    box->setObjectName(QStringLiteral("errorMessage"));
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setWindowModality(Qt::NonModal);
-    box->show();
+    showMessage(QMessageBox::Critical, applicationName(), text, QStringLiteral("errorMessage"));
 }
 
 namespace {

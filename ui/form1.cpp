@@ -6,6 +6,7 @@
 #include "error_boundary.h"
 #include "form1_design.h"
 #include "frmabout.h"
+#include "message_box.h"
 #include "qt_text.h"
 #include "screen_reader.h"
 #include "selector_list.h"
@@ -18,7 +19,6 @@
 #include <QIcon>
 #include <QMenu>
 #include <QMenuBar>
-#include <QMessageBox>
 #include <QPushButton>
 
 namespace fretmap {
@@ -169,11 +169,7 @@ void Form1::play(PlayStyle style)
 // Said once a run, on screen and to a screen reader; the window goes on.
 void Form1::reportNoSound(const QString& why)
 {
-    auto* box = new QMessageBox(QMessageBox::Warning, toQString(form1::kNoSoundTitle), why, QMessageBox::Ok, this);
-    box->setObjectName(QStringLiteral("noSound"));
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setWindowModality(Qt::NonModal);
-    box->show();
+    showMessage(QMessageBox::Warning, toQString(form1::kNoSoundTitle), why, QStringLiteral("noSound"), this);
     m_notice->say(why);
 }
 
