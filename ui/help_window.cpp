@@ -3,15 +3,16 @@
 #include "screen_reader.h"
 
 #include <QAction>
+#include <QFile>
 #include <QKeySequence>
-#include <QTextBrowser>
+#include <QTextEdit>
 #include <QVBoxLayout>
 
 namespace fretmap {
 
 HelpWindow::HelpWindow(QWidget* parent)
     : QWidget(parent, Qt::Window)
-    , m_browser(new QTextBrowser(this))
+    , m_text(new QTextEdit(this))
 {
     // A window of its own with the text inside it, so that a screen reader
     // announces a window by its title, then the text.
@@ -19,22 +20,25 @@ HelpWindow::HelpWindow(QWidget* parent)
     setAccessibleRole(this, QAccessible::Window); // a plain widget would be a pane
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(m_browser);
+    layout->addWidget(m_text);
 
     // No colours of its own: the text and background are the palette's, so
     // the guide reads as well under a dark theme as under a light one.
-    m_browser->setOpenExternalLinks(true);
-    // A caret that the arrow keys move, which is what lets a screen reader
-    // read the guide line by line; links stay reachable with Tab.
-    m_browser->setTextInteractionFlags(Qt::TextBrowserInteraction | Qt::TextSelectableByKeyboard);
-    m_browser->setSource(guideUrl());
+    // A read-only text, not a text browser: a screen reader meets a document
+    // to read line by line from the caret, which the arrow keys move, where
+    // it takes a browser for a label and reads it whole in one breath.
+    m_text->setReadOnly(true);
+    m_text->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    QFile guide(guidePath());
+    if (guide.open(QIODevice::ReadOnly))
+        m_text->setHtml(QString::fromUtf8(guide.readAll()));
 
-    const QString title = m_browser->documentTitle();
+    const QString title = m_text->documentTitle();
     setWindowTitle(title);
     setAccessibleName(title);
 
     // Sized in lines and characters of its own font, so it suits any scale.
-    const QFontMetrics metrics = m_browser->fontMetrics();
+    const QFontMetrics metrics = m_text->fontMetrics();
     resize(metrics.averageCharWidth() * 80, metrics.lineSpacing() * 36);
 
     // Esc closes the guide, as it closes the other small windows.
@@ -46,7 +50,7 @@ HelpWindow::HelpWindow(QWidget* parent)
 
 bool HelpWindow::hasGuide() const
 {
-    return !m_browser->document()->isEmpty();
+    return !m_text->document()->isEmpty();
 }
 
 } // namespace fretmap

@@ -1,9 +1,9 @@
 #pragma once
 
-#include <QUrl>
+#include <QString>
 #include <QWidget>
 
-class QTextBrowser;
+class QTextEdit;
 
 namespace fretmap {
 
@@ -15,7 +15,7 @@ class HelpWindow : public QWidget {
 
 public:
     // The guide as built into the program.
-    static QUrl guideUrl() { return {QStringLiteral("qrc:/help/guide.html")}; }
+    static QString guidePath() { return QStringLiteral(":/help/guide.html"); }
 
     explicit HelpWindow(QWidget* parent = nullptr);
 
@@ -23,10 +23,10 @@ public:
     bool hasGuide() const;
 
     // The guide's text, the window's one control.
-    QTextBrowser* browser() const { return m_browser; }
+    QTextEdit* text() const { return m_text; }
 
 private:
-    QTextBrowser* m_browser;
+    QTextEdit* m_text;
 };
 
 } // namespace fretmap

@@ -13,7 +13,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
-#include <QTextBrowser>
+#include <QTextEdit>
 #include <QTextFrame>
 #include <QUrl>
 #include <QWidget>
@@ -164,12 +164,16 @@ void CommonDialogTest::showHelp()
     const QList<QWidget*> guides = windowsNamed(QStringLiteral("helpWindow"));
     QCOMPARE(guides.size(), guide ? 1 : 0);
     if (guide) {
-        auto* shownGuide = guides.first()->findChild<QTextBrowser*>();
+        auto* shownGuide = guides.first()->findChild<QTextEdit*>();
         QVERIFY(shownGuide);
         QTRY_VERIFY(shownGuide->isVisible());
         QCOMPARE(guides.first()->windowModality(), Qt::NonModal);
         QVERIFY(!guides.first()->accessibleName().isEmpty() && !guides.first()->windowTitle().isEmpty());
         QCOMPARE(QAccessible::queryAccessibleInterface(guides.first())->role(), QAccessible::Window);
+        // A text to read from the caret, line by line, not a label read whole.
+        QAccessibleInterface* text = QAccessible::queryAccessibleInterface(shownGuide);
+        QCOMPARE(text->role(), QAccessible::EditableText);
+        QVERIFY(text->state().readOnly && text->textInterface());
         QVERIFY(shownGuide->textInteractionFlags() & Qt::TextSelectableByKeyboard);
         QVERIFY(!shownGuide->toPlainText().isEmpty());
         // 80 characters by 36 lines of its own font, whatever the scale.
