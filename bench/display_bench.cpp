@@ -10,12 +10,12 @@
 #include "ui/board_picture.h"
 #include "ui/form1.h"
 #include "ui/qt_text.h"
+#include "ui/selector_list.h"
 
 #include <benchmark/benchmark.h>
 
 #include <QCoreApplication>
 #include <QEvent>
-#include <QListWidget>
 #include <QPushButton>
 #include <QTest>
 
@@ -78,9 +78,8 @@ public:
     void pick(const Picks& picks)
     {
         for (const auto& [number, row] : picks) {
-            auto* list = child<QListWidget>("List" + std::to_string(number));
-            QListWidgetItem* item = list->item(row);
-            QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(item).center());
+            auto* list = child<fretmap::SelectorList>("List" + std::to_string(number));
+            QTest::mouseClick(list, Qt::LeftButton, {}, list->rowRect(row).center());
         }
         m_form.repaint();
     }

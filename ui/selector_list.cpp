@@ -2,125 +2,325 @@
 
 #include "qt_text.h"
 
+#include <QAccessibleWidget>
+#include <QApplication>
+#include <QDateTime>
 #include <QKeyEvent>
 #include <QMouseEvent>
-#include <QStyledItemDelegate>
+#include <QPainter>
+#include <QStyleOptionViewItem>
+#include <QWheelEvent>
 
-#include <optional>
+#include <algorithm>
+#include <vector>
 
 namespace fretmap {
 
 namespace {
 
-// Gives every row the design's height, whatever the font asks for.
-class FixedRowDelegate : public QStyledItemDelegate {
+// A row of a list, for a screen reader: a list item with the row's name,
+// selected when picked and focused when current, as an item view's rows are.
+class RowAccessible : public QAccessibleInterface {
 public:
-    FixedRowDelegate(int rowHeight, QObject* parent)
-        : QStyledItemDelegate(parent)
-        , m_rowHeight(rowHeight)
+    RowAccessible(SelectorList* list, int row)
+        : m_list(list)
+        , m_row(row)
     {
     }
 
-    // Only the height counts: a row is as wide as the list, so the text need
-    // not be laid out to size it, which saves most of a list's start-up.
-    QSize sizeHint(const QStyleOptionViewItem& /*option*/, const QModelIndex& /*index*/) const override
+    bool isValid() const override { return m_list != nullptr; }
+    QObject* object() const override { return nullptr; }
+    QWindow* window() const override { return m_list->window()->windowHandle(); }
+    QAccessibleInterface* parent() const override { return QAccessible::queryAccessibleInterface(m_list); }
+    QAccessibleInterface* child(int /*index*/) const override { return nullptr; }
+    QAccessibleInterface* childAt(int /*x*/, int /*y*/) const override { return nullptr; }
+    QAccessibleInterface* focusChild() const override { return nullptr; }
+    int childCount() const override { return 0; }
+    int indexOfChild(const QAccessibleInterface* /*child*/) const override { return -1; }
+    QAccessible::Role role() const override { return QAccessible::ListItem; }
+    QString text(QAccessible::Text t) const override
     {
-        return {1, m_rowHeight};
+        return t == QAccessible::Name ? m_list->spokenText(m_row) : QString();
+    }
+    void setText(QAccessible::Text /*t*/, const QString& /*text*/) override {}
+    QRect rect() const override
+    {
+        const QRect row = m_list->rowRect(m_row);
+        return {m_list->mapToGlobal(row.topLeft()), row.size()};
+    }
+    QAccessible::State state() const override
+    {
+        QAccessible::State state;
+        state.selectable = true;
+        state.focusable = true;
+        state.selected = m_row == m_list->pickedRow();
+        state.focused = m_row == m_list->currentRow();
+        state.invisible = !m_list->contentsRect().intersects(m_list->rowRect(m_row));
+        return state;
     }
 
 private:
-    int m_rowHeight;
+    SelectorList* m_list;
+    int m_row;
 };
 
-// The row that a move key picks in a list with nothing selected: its first
-// row, or its last for End, as a list box does. Qt would move on from the
-// current row, which Tab has already set to the first without selecting it,
-// and so skip the first row (Down) or pick nothing (Home, Up).
-std::optional<int> firstPick(int key, int count)
+// The list, for a screen reader: a list with one item for each row.
+class ListAccessible : public QAccessibleWidget {
+public:
+    explicit ListAccessible(SelectorList* list)
+        : QAccessibleWidget(list, QAccessible::List)
+        , m_rows(static_cast<std::size_t>(list->count()), QAccessible::Id{})
+    {
+    }
+
+    ~ListAccessible() override
+    {
+        for (QAccessible::Id id : m_rows) {
+            if (id != QAccessible::Id{})
+                QAccessible::deleteAccessibleInterface(id);
+        }
+    }
+
+    ListAccessible(const ListAccessible&) = delete;
+    ListAccessible& operator=(const ListAccessible&) = delete;
+
+    int childCount() const override { return list()->count(); }
+
+    // Each row has one interface for as long as the list has one, as a screen
+    // reader expects of the objects it has been told about.
+    QAccessibleInterface* child(int index) const override
+    {
+        if (index < 0 || index >= childCount())
+            return nullptr;
+        QAccessible::Id& id = m_rows[static_cast<std::size_t>(index)];
+        if (id == QAccessible::Id{})
+            id = QAccessible::registerAccessibleInterface(new RowAccessible(list(), index));
+        return QAccessible::accessibleInterface(id);
+    }
+
+    int indexOfChild(const QAccessibleInterface* child) const override
+    {
+        for (int index = 0; index < childCount(); ++index) {
+            const QAccessible::Id id = m_rows[static_cast<std::size_t>(index)];
+            if (id != QAccessible::Id{} && QAccessible::accessibleInterface(id) == child)
+                return index;
+        }
+        return -1;
+    }
+
+    QAccessibleInterface* childAt(int x, int y) const override
+    {
+        return child(list()->rowAt(list()->mapFromGlobal(QPoint(x, y))));
+    }
+
+    QAccessibleInterface* focusChild() const override
+    {
+        return list()->hasFocus() ? child(list()->currentRow()) : nullptr;
+    }
+
+private:
+    SelectorList* list() const { return static_cast<SelectorList*>(widget()); }
+
+    mutable std::vector<QAccessible::Id> m_rows;
+};
+
+QAccessibleInterface* listAccessible(const QString& className, QObject* object)
 {
-    switch (key) {
-    case Qt::Key_Up:
-    case Qt::Key_Down:
-    case Qt::Key_Home:
-    case Qt::Key_PageUp:
-    case Qt::Key_PageDown:
-        return 0;
-    case Qt::Key_End:
-        return count - 1;
-    default:
-        return std::nullopt;
+    if (className == QLatin1String(SelectorList::staticMetaObject.className()))
+        return new ListAccessible(static_cast<SelectorList*>(object));
+    return nullptr;
+}
+
+// What a screen reader hears of a pick: the row selected, then the focus on
+// it, as an item view tells it.
+void tellPick(SelectorList* list, int row)
+{
+    if (!QAccessible::isActive())
+        return;
+    QAccessibleEvent selected(list, QAccessible::SelectionAdd);
+    selected.setChild(row);
+    QAccessible::updateAccessibility(&selected);
+    if (list->hasFocus()) {
+        QAccessibleEvent focus(list, QAccessible::Focus);
+        focus.setChild(row);
+        QAccessible::updateAccessibility(&focus);
     }
 }
 
 } // namespace
 
 SelectorList::SelectorList(std::span<const std::string_view> items, int rowHeight, QWidget* parent)
-    : QListWidget(parent)
+    : QFrame(parent)
+    , m_rowHeight(rowHeight)
 {
-    setSelectionMode(QAbstractItemView::SingleSelection);
-    // Inside that border "sus4" fills the style's text room to the pixel, and
-    // Qt would shorten it and "sus2" alike to "su...": an item is drawn whole.
-    setTextElideMode(Qt::ElideNone);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    setUniformItemSizes(true);
-    setItemDelegate(new FixedRowDelegate(rowHeight, this));
-    for (std::string_view item : items) {
-        auto* row = new QListWidgetItem(toQString(item), this);
-        // The blank item (a TAB or a space) means none; read out as it is it
-        // would be silence or "tab".
-        if (row->text().trimmed().isEmpty())
-            row->setData(Qt::AccessibleTextRole, tr("none"));
-    }
-
-    // The selection, not the current row: a list that gets the focus by Tab
-    // makes its first row current without anything being picked.
-    connect(this, &QListWidget::itemSelectionChanged, this, &SelectorList::reportSelection);
+    [[maybe_unused]] static const bool factoryInstalled = [] {
+        QAccessible::installFactory(listAccessible);
+        return true;
+    }();
+    for (std::string_view item : items)
+        m_items.append(toQString(item));
+    setFocusPolicy(Qt::StrongFocus);
 }
 
-QItemSelectionModel::SelectionFlags SelectorList::selectionCommand(const QModelIndex& index,
-                                                                   const QEvent* event) const
+QString SelectorList::spokenText(int row) const
 {
-    const auto command = QListWidget::selectionCommand(index, event);
-    if (command.testAnyFlags(QItemSelectionModel::Deselect | QItemSelectionModel::Toggle))
-        return QItemSelectionModel::NoUpdate;
-    return command;
+    // The blank item (a TAB or a space) means none; read out as it is it
+    // would be silence or "tab".
+    const QString text = itemText(row);
+    return text.trimmed().isEmpty() ? tr("none") : text;
 }
 
-void SelectorList::keyPressEvent(QKeyEvent* event)
+QRect SelectorList::rowRect(int row) const
 {
-    if (!selectionModel()->hasSelection() && count() > 0) {
-        if (const auto row = firstPick(event->key(), count())) {
-            releaseUnpickedCurrent(model()->index(*row, 0));
-            setCurrentRow(*row); // selects it, and so reports the pick
-            event->accept();
-            return;
-        }
+    const QRect inside = contentsRect();
+    return {inside.left(), inside.top() + (row - m_top) * m_rowHeight, inside.width(), m_rowHeight};
+}
+
+int SelectorList::rowAt(QPoint point) const
+{
+    const QRect inside = contentsRect();
+    if (!inside.contains(point))
+        return -1;
+    const int row = m_top + (point.y() - inside.top()) / m_rowHeight;
+    return row < count() ? row : -1;
+}
+
+int SelectorList::rowsInSight() const
+{
+    return std::max(1, contentsRect().height() / m_rowHeight);
+}
+
+void SelectorList::scrollTo(int top)
+{
+    top = std::clamp(top, 0, std::max(0, count() - rowsInSight()));
+    if (top != m_top) {
+        m_top = top;
+        update();
     }
-    QListWidget::keyPressEvent(event);
+}
+
+void SelectorList::pick(int row)
+{
+    if (row < 0 || row >= count())
+        return;
+    if (row < m_top)
+        scrollTo(row);
+    else if (row >= m_top + rowsInSight())
+        scrollTo(row - rowsInSight() + 1);
+    if (row == m_picked)
+        return;
+    m_picked = row;
+    update();
+    tellPick(this, row);
+    emit picked(row);
+}
+
+void SelectorList::paintEvent(QPaintEvent* /*event*/)
+{
+    QPainter painter(this);
+    drawFrame(&painter);
+    const QRect inside = contentsRect();
+    painter.fillRect(inside, palette().base());
+    // Rows are drawn from the corner inside the frame, as an item view draws
+    // them on its viewport: the style's antialiased focus mark comes out the
+    // same to the pixel.
+    painter.setClipRect(inside);
+    painter.translate(inside.topLeft());
+
+    // The options an item view gives its rows, so that the style draws them
+    // alike: the selection in the style's highlight, the focus mark, and the
+    // inactive colours while the list has no focus.
+    QStyleOptionViewItem option;
+    option.initFrom(this);
+    option.state &= ~(QStyle::State_MouseOver | QStyle::State_HasFocus);
+    if (!hasFocus())
+        option.state &= ~QStyle::State_Active;
+    option.font = font();
+    option.displayAlignment = Qt::AlignLeft | Qt::AlignVCenter;
+    // Inside the frame "sus4" fills the style's text room to the pixel, and
+    // would be shortened, and "sus2" with it, to "su...": it is drawn whole.
+    option.textElideMode = Qt::ElideNone;
+    option.features = QStyleOptionViewItem::HasDisplay;
+    option.showDecorationSelected = true; // a pick is marked across its row, as styles mark a list's
+    option.widget = this;
+    const QStyle::State common = option.state;
+    const int last = std::min(count(), m_top + rowsInSight() + 1);
+    for (int row = m_top; row < last; ++row) {
+        option.rect = rowRect(row).translated(-inside.topLeft());
+        option.text = m_items[row];
+        option.state = common;
+        option.state.setFlag(QStyle::State_Selected, row == m_picked);
+        option.state.setFlag(QStyle::State_HasFocus, hasFocus() && row == currentRow());
+        style()->drawControl(QStyle::CE_ItemViewItem, &option, &painter, this);
+    }
 }
 
 void SelectorList::mousePressEvent(QMouseEvent* event)
 {
-    releaseUnpickedCurrent(indexAt(event->position().toPoint()));
-    QListWidget::mousePressEvent(event);
+    pick(rowAt(event->position().toPoint()));
 }
 
-// A screen reader hears of an item when it becomes current, not when it is
-// selected. Tab makes the first item of an untouched list current without
-// picking it, so picking that item would go unheard: it is let go first,
-// and becomes current again with the pick.
-void SelectorList::releaseUnpickedCurrent(const QModelIndex& next)
+// Dragging with the button held moves the pick, as in a list box.
+void SelectorList::mouseMoveEvent(QMouseEvent* event)
 {
-    if (next.isValid() && next == currentIndex() && !selectionModel()->hasSelection())
-        selectionModel()->clearCurrentIndex();
+    if (event->buttons() & Qt::LeftButton)
+        pick(rowAt(event->position().toPoint()));
 }
 
-void SelectorList::reportSelection()
+void SelectorList::keyPressEvent(QKeyEvent* event)
 {
-    const QModelIndexList rows = selectionModel()->selectedRows();
-    if (!rows.isEmpty())
-        emit picked(rows.first().row());
+    // In a list with nothing picked yet, a move key picks where the list
+    // starts (End where it ends) instead of moving on from there.
+    const bool untouched = m_picked < 0;
+    const int from = currentRow();
+    const int page = std::max(1, rowsInSight() - 1);
+    switch (event->key()) {
+    case Qt::Key_Up: pick(untouched ? 0 : from - 1); break;
+    case Qt::Key_Down: pick(untouched ? 0 : from + 1); break;
+    case Qt::Key_PageUp: pick(untouched ? 0 : std::max(0, from - page)); break;
+    case Qt::Key_PageDown: pick(untouched ? 0 : std::min(count() - 1, from + page)); break;
+    case Qt::Key_Home: pick(0); break;
+    case Qt::Key_End: pick(count() - 1); break;
+    case Qt::Key_Space:
+    case Qt::Key_Select: pick(from); break;
+    default:
+        if (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier) || event->text().isEmpty()
+            || !event->text().front().isPrint()) {
+            event->ignore();
+            return;
+        }
+        pick(typedRow(event->text()));
+        break;
+    }
+    event->accept();
+}
+
+// The row that typed letters find, as in an item view: the next row that
+// starts with a letter typed again and again, or else with all the letters
+// typed in quick succession; -1 if none does.
+int SelectorList::typedRow(const QString& text)
+{
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    const bool goesOn = !m_typed.isEmpty() && now - m_typedAt <= QApplication::keyboardInputInterval();
+    m_typed = goesOn ? m_typed + text : text;
+    m_typedAt = now;
+    const bool sameLetter = m_typed.count(m_typed.back()) == m_typed.size();
+    const QString wanted = sameLetter ? QString(m_typed.back()) : m_typed;
+    const int start = m_picked < 0 ? 0 : (sameLetter ? m_picked + 1 : m_picked);
+    for (int step = 0; step < count(); ++step) {
+        const int row = (start + step) % count();
+        if (m_items[row].startsWith(wanted, Qt::CaseInsensitive))
+            return row;
+    }
+    return -1;
+}
+
+void SelectorList::wheelEvent(QWheelEvent* event)
+{
+    const int rows = event->angleDelta().y() / QWheelEvent::DefaultDeltasPerStep * QApplication::wheelScrollLines();
+    const int before = m_top;
+    scrollTo(m_top - rows);
+    event->setAccepted(m_top != before);
 }
 
 } // namespace fretmap

@@ -9,6 +9,7 @@
 #include "ui/chord_player.h"
 #include "ui/common_dialog.h"
 #include "ui/form1.h"
+#include "ui/selector_list.h"
 
 #include <QAccessible>
 #include <QAction>
@@ -16,19 +17,20 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
-#include <QListWidget>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QWheelEvent>
 #include <QtGui/private/qguiapplication_p.h>
 #include <qpa/qplatformaccessibility.h>
 #include <qpa/qplatformintegration.h>
 
 using fretmap::AudioOutput;
 using fretmap::ChordPlayer;
+using fretmap::SelectorList;
 using fretmap::CommonDialog;
 using fretmap::Form1;
 using fretmap::PlayStyle;
@@ -72,6 +74,8 @@ private slots:
     void displayCycle();
     void arrowKeys_data();
     void arrowKeys();
+    void listScrolls_data();
+    void listScrolls();
     void tabIntoListStoresNothing();
     void pickCannotBeTakenBack_data();
     void pickCannotBeTakenBack();
@@ -88,7 +92,7 @@ private slots:
     void exitEndsTheEventLoop();
 
 private:
-    QListWidget* list(const QString& name) const { return m_form->findChild<QListWidget*>(name); }
+    SelectorList* list(const QString& name) const { return m_form->findChild<SelectorList*>(name); }
     void click(const QString& listName, int row);
     void runSteps(const QStringList& steps);
 
@@ -109,11 +113,10 @@ void Form1BehaviourTest::cleanup()
 
 void Form1BehaviourTest::click(const QString& listName, int row)
 {
-    QListWidget* target = list(listName);
+    SelectorList* target = list(listName);
     QVERIFY(target);
-    QTest::mouseClick(target->viewport(), Qt::LeftButton, {},
-                      target->visualItemRect(target->item(row)).center());
-    QCOMPARE(target->currentRow(), row);
+    QTest::mouseClick(target, Qt::LeftButton, {}, target->rowRect(row).center());
+    QCOMPARE(target->pickedRow(), row);
 }
 
 // Steps: "List<n>:<row>" clicks that row, "display" clicks the button, "tab"
@@ -237,15 +240,71 @@ void Form1BehaviourTest::arrowKeys()
     QFETCH(QString, name);
 
     runSteps(start);
-    QListWidget* target = list(listName);
+    SelectorList* target = list(listName);
     QCOMPARE(QApplication::focusWidget(), target);
     for (int key : keys)
         QTest::keyClick(target, Qt::Key(key));
-    QCOMPARE(target->selectedItems().size(), 1);
-    QCOMPARE(target->row(target->selectedItems().first()), selectedRow);
+    QCOMPARE(target->pickedRow(), selectedRow);
 
     runSteps({"display"});
     QCOMPARE(boardOf(*m_form).name, name);
+}
+
+// A list whose rows do not all fit, as under a larger font: the keys, the
+// wheel and typed letters keep the pick in sight.
+void Form1BehaviourTest::listScrolls_data()
+{
+    QTest::addColumn<QStringList>("steps"); // key names, letters typed, or "wheel N" notches down
+    QTest::addColumn<int>("pickedRow");
+    QTest::addColumn<int>("topRow");
+
+    QTest::newRow("end brings the last row into sight") << QStringList{"End"} << 11 << 7;
+    QTest::newRow("home after end") << QStringList{"End", "Home"} << 0 << 0;
+    QTest::newRow("page down: a page less one row") << QStringList{"Down", "PgDown"} << 4 << 0;
+    QTest::newRow("page down twice") << QStringList{"Down", "PgDown", "PgDown"} << 8 << 4;
+    QTest::newRow("page up from the end") << QStringList{"End", "PgUp"} << 7 << 7;
+    QTest::newRow("down past the last row in sight") << QStringList{"Down", "Down", "Down", "Down", "Down", "Down"}
+                                                    << 5 << 1;
+    QTest::newRow("the wheel scrolls, picking nothing") << QStringList{"wheel 1"} << -1 << 3;
+    QTest::newRow("the wheel stops at the end") << QStringList{"wheel 5"} << -1 << 7;
+    QTest::newRow("the wheel back up") << QStringList{"End", "wheel -1"} << 11 << 4;
+    QTest::newRow("a letter finds its row") << QStringList{"g"} << 7 << 3;
+    QTest::newRow("the same letter again finds the next") << QStringList{"g", "g"} << 8 << 4;
+    QTest::newRow("the next after the last is the first") << QStringList{"b", "b", "b"} << 10 << 7;
+    QTest::newRow("letters typed together") << QStringList{"e", "b"} << 3 << 0;
+    QTest::newRow("a letter of no row") << QStringList{"x"} << -1 << 0;
+}
+
+void Form1BehaviourTest::listScrolls()
+{
+    QFETCH(QStringList, steps);
+    QFETCH(int, pickedRow);
+    QFETCH(int, topRow);
+
+    // List1's items in a list five rows high.
+    const std::string_view items[] = {"C", "C#", "D", "Eb", "E", "F", "F#", "G", "G#", "A", "Bb", "B"};
+    SelectorList target(items, 12);
+    target.setFrameStyle(QFrame::WinPanel | QFrame::Sunken);
+    target.setLineWidth(2);
+    target.resize(33, 5 * 12 + 4);
+    target.show();
+    target.setFocus();
+    for (const QString& step : steps) {
+        if (step.startsWith(QLatin1String("wheel "))) {
+            const QPoint at = target.contentsRect().center();
+            QWheelEvent wheel(at, target.mapToGlobal(at), {}, {0, -120 * step.mid(6).toInt()}, Qt::NoButton, {},
+                              Qt::NoScrollPhase, false);
+            QCoreApplication::sendEvent(&target, &wheel);
+        } else if (step.size() == 1) {
+            QTest::keyClicks(&target, step);
+        } else {
+            QTest::keyClick(&target, QKeySequence(step)[0].key());
+        }
+    }
+    QCOMPARE(target.pickedRow(), pickedRow);
+    QCOMPARE(target.topRow(), topRow);
+    if (pickedRow >= 0 && !steps.last().startsWith(QLatin1String("wheel")))
+        QVERIFY(target.contentsRect().contains(target.rowRect(pickedRow)));
 }
 
 void Form1BehaviourTest::tabIntoListStoresNothing()
@@ -253,9 +312,9 @@ void Form1BehaviourTest::tabIntoListStoresNothing()
     // Picture1, Command1, then List1: Qt makes its first row current.
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    QListWidget* list1 = list(QStringLiteral("List1"));
+    SelectorList* list1 = list(QStringLiteral("List1"));
     QCOMPARE(QApplication::focusWidget(), list1);
-    QVERIFY(list1->selectedItems().isEmpty());
+    QCOMPARE(list1->pickedRow(), -1);
 
     // Had "C" been stored, this would display C.
     runSteps({"display"});
@@ -275,13 +334,12 @@ void Form1BehaviourTest::pickCannotBeTakenBack()
     QFETCH(bool, byKey);
 
     runSteps({"List1:0"});
-    QListWidget* list1 = list(QStringLiteral("List1"));
+    SelectorList* list1 = list(QStringLiteral("List1"));
     if (byKey)
         QTest::keyClick(list1, Qt::Key_Space, Qt::ControlModifier);
     else
-        QTest::mouseClick(list1->viewport(), Qt::LeftButton, Qt::ControlModifier,
-                          list1->visualItemRect(list1->item(0)).center());
-    QCOMPARE(list1->selectedItems().size(), 1);
+        QTest::mouseClick(list1, Qt::LeftButton, Qt::ControlModifier, list1->rowRect(0).center());
+    QCOMPARE(list1->pickedRow(), 0);
 
     runSteps({"display"});
     QCOMPARE(boardOf(*m_form).name, QStringLiteral("C"));
@@ -586,12 +644,12 @@ void Form1BehaviourTest::screenReader()
     // Every list and frame is named, and no two lists alike.
     QSet<QString> listNames;
     for (QWidget* widget : m_form->centralWidget()->findChildren<QWidget*>()) {
-        if (!qobject_cast<QListWidget*>(widget) && !widget->objectName().startsWith(QLatin1String("Frame")))
+        if (!qobject_cast<SelectorList*>(widget) && !widget->objectName().startsWith(QLatin1String("Frame")))
             continue;
         QAccessibleInterface* control = QAccessible::queryAccessibleInterface(widget);
         const QString name = control->text(QAccessible::Name);
         QVERIFY2(!name.isEmpty(), qPrintable(widget->objectName()));
-        if (qobject_cast<QListWidget*>(widget))
+        if (qobject_cast<SelectorList*>(widget))
             listNames << name;
         else
             QCOMPARE(control->role(), QAccessible::Grouping); // not a window of its own

@@ -7,19 +7,19 @@
 #include "dark_desktop.h"
 #include "ui/board_picture.h"
 #include "ui/form1.h"
+#include "ui/selector_list.h"
 
 #include <QAccessible>
 #include <QAction>
 #include <QFontInfo>
 #include <QFrame>
 #include <QPainter>
-#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
-#include <QScrollBar>
 #include <QStyle>
 #include <QTest>
+#include <QWheelEvent>
 
 #include <algorithm>
 #include <cmath>
@@ -33,10 +33,10 @@ namespace {
 void displayEntry(QWidget& form, const fretmap::ChordEntry& entry)
 {
     std::int32_t code = entry.code;
-    form.findChild<QListWidget*>(QStringLiteral("List1"))->setCurrentRow(code % 100 - 1);
+    form.findChild<fretmap::SelectorList*>(QStringLiteral("List1"))->pick(code % 100 - 1);
     code /= 100;
     for (int list = 2; list <= 9; ++list, code /= 10)
-        form.findChild<QListWidget*>(QStringLiteral("List%1").arg(list))->setCurrentRow(code % 10);
+        form.findChild<fretmap::SelectorList*>(QStringLiteral("List%1").arg(list))->pick(code % 10);
     form.findChild<QPushButton*>(QStringLiteral("Command1"))->click();
 }
 
@@ -179,46 +179,63 @@ void Form1LayoutTest::listItems()
     QFETCH(QString, name);
     QFETCH(QStringList, items);
 
-    auto* list = qobject_cast<QListWidget*>(control(name.toLatin1().constData()));
+    auto* list = qobject_cast<fretmap::SelectorList*>(control(name.toLatin1().constData()));
     QVERIFY(list);
     QStringList texts;
     for (int row = 0; row < list->count(); ++row)
-        texts << list->item(row)->text();
+        texts << list->itemText(row);
     QCOMPARE(texts, items);
 
-    QCOMPARE(list->selectionMode(), QAbstractItemView::SingleSelection);
-    QVERIFY(list->selectedItems().isEmpty());
-    QCOMPARE(list->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
-    QCOMPARE(list->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+    QCOMPARE(list->pickedRow(), -1);
     QCOMPARE(list->focusPolicy(), Qt::StrongFocus);
 
     // Every row 12 pixels high and in view: nothing to scroll to.
-    QCOMPARE(list->verticalScrollBar()->maximum(), 0);
+    const QRect inside = list->contentsRect();
     for (int row = 0; row < list->count(); ++row) {
-        const QRect rect = list->visualItemRect(list->item(row));
+        const QRect rect = list->rowRect(row);
         QCOMPARE(rect.height(), 12);
-        QCOMPARE(rect.width(), list->viewport()->width()); // a pick is marked across the whole row
-        QVERIFY2(list->viewport()->rect().contains(rect), qPrintable(list->item(row)->text()));
+        QCOMPARE(rect.width(), inside.width()); // a pick is marked across the whole row
+        QVERIFY2(inside.contains(rect), qPrintable(list->itemText(row)));
     }
     // ... and together they fill the list inside its border, with no strip left under the last.
-    QCOMPARE(list->count() * 12, list->viewport()->height());
+    QCOMPARE(list->count() * 12, inside.height());
+    QWheelEvent wheel(inside.center(), list->mapToGlobal(inside.center()), {}, {0, -120}, Qt::NoButton, {},
+                      Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(list, &wheel);
+    QCOMPARE(list->topRow(), 0);
 
     // Each item can be told from the others on screen: none is cut short,
     // as "sus2" and "sus4" would both be to "su...".
-    const QImage image = list->viewport()->grab().toImage();
+    const QImage image = list->grab().toImage();
     for (int row = 0; row < list->count(); ++row)
         for (int other = row + 1; other < list->count(); ++other)
-            QVERIFY2(image.copy(list->visualItemRect(list->item(row)))
-                         != image.copy(list->visualItemRect(list->item(other))),
+            QVERIFY2(image.copy(list->rowRect(row)) != image.copy(list->rowRect(other)),
                      qPrintable(items[row] + QLatin1String(" looks like ") + items[other]));
 
-    // A screen reader reads a blank item as "none", every other item as it shows.
+    // A screen reader meets a list of items, and reads a blank item as
+    // "none", every other item as it shows.
     QAccessibleInterface* listAccess = QAccessible::queryAccessibleInterface(list);
     QVERIFY(listAccess);
+    QCOMPARE(listAccess->role(), QAccessible::List);
+    QCOMPARE(listAccess->text(QAccessible::Name), list->accessibleName());
     QCOMPARE(listAccess->childCount(), list->count());
-    for (int row = 0; row < list->count(); ++row)
-        QCOMPARE(listAccess->child(row)->text(QAccessible::Name),
-                 items[row].trimmed().isEmpty() ? QStringLiteral("none") : items[row]);
+    for (int row = 0; row < list->count(); ++row) {
+        QAccessibleInterface* item = listAccess->child(row);
+        QCOMPARE(item->role(), QAccessible::ListItem);
+        QCOMPARE(item->parent(), listAccess);
+        QCOMPARE(listAccess->indexOfChild(item), row);
+        QCOMPARE(listAccess->childAt(item->rect().center().x(), item->rect().center().y()), item);
+        QCOMPARE(item->text(QAccessible::Name), items[row].trimmed().isEmpty() ? QStringLiteral("none") : items[row]);
+        QVERIFY(item->state().selectable && !item->state().selected && !item->state().invisible);
+    }
+    // The pick is the selected item, and the focused one.
+    const int last = list->count() - 1;
+    list->pick(last);
+    for (int row = 0; row <= last; ++row) {
+        const QAccessible::State state = listAccess->child(row)->state();
+        QCOMPARE(bool(state.selected), row == last);
+        QCOMPARE(bool(state.focused), row == last);
+    }
 }
 
 void Form1LayoutTest::stacking_data()
@@ -248,7 +265,7 @@ void Form1LayoutTest::stacking()
 
     // Where a list lies over a frame, the list is what the mouse finds.
     QWidget* upperWidget = control(upper.toLatin1().constData());
-    if (qobject_cast<QListWidget*>(upperWidget)) {
+    if (qobject_cast<fretmap::SelectorList*>(upperWidget)) {
         QWidget* hit = m_form->centralWidget()->childAt(upperWidget->geometry().center());
         QVERIFY(hit == upperWidget || upperWidget->isAncestorOf(hit));
     }

@@ -5,11 +5,11 @@
 // not as it expects stops the run with exit code 2 and says why.
 #include "ui/board_picture.h"
 #include "ui/form1.h"
+#include "ui/selector_list.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
-#include <QListWidget>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -45,12 +45,12 @@ QDialog* openAboutWindow()
 
 bool display(fretmap::Form1& form1)
 {
-    auto* list1 = form1.findChild<QListWidget*>(QStringLiteral("List1"));
+    auto* list1 = form1.findChild<fretmap::SelectorList*>(QStringLiteral("List1"));
     auto* command1 = form1.findChild<QPushButton*>(QStringLiteral("Command1"));
     auto* board = form1.findChild<fretmap::BoardPicture*>(QStringLiteral("Picture1"));
     if (!list1 || !command1 || !board)
         return fail("List1, Command1 or Picture1 is missing");
-    QTest::mouseClick(list1->viewport(), Qt::LeftButton, {}, list1->visualItemRect(list1->item(0)).center());
+    QTest::mouseClick(list1, Qt::LeftButton, {}, list1->rowRect(0).center());
     QTest::mouseClick(command1, Qt::LeftButton);
     return board->chordName() == QLatin1String("C") || fail("display did not show C");
 }

@@ -24,13 +24,13 @@
 #include "ui/chord_player.h"
 #include "ui/common_dialog.h"
 #include "ui/form1.h"
+#include "ui/selector_list.h"
 
 #include <QAction>
 #include <QDialog>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QListWidget>
 #include <QPointer>
 #include <QPushButton>
 #include <QRandomGenerator>
@@ -213,7 +213,7 @@ private slots:
     void randomActions();
 
 private:
-    QListWidget* list(int number) const { return m_lists[static_cast<std::size_t>(number - 1)]; }
+    fretmap::SelectorList* list(int number) const { return m_lists[static_cast<std::size_t>(number - 1)]; }
     // Each returns what went wrong, or an empty text.
     QString play(Action action);
     QString checkInvariants(Action action) const;
@@ -221,7 +221,7 @@ private:
     void note(const QString& what);
 
     std::unique_ptr<Form1> m_form;
-    std::array<QListWidget*, 9> m_lists{};
+    std::array<fretmap::SelectorList*, 9> m_lists{};
     QPushButton* m_command1 = nullptr;
     struct FixedControl {
         QString name;
@@ -293,7 +293,7 @@ void Form1RandomTest::randomActions()
 
     for (int number = 1; number <= 9; ++number) {
         m_lists[static_cast<std::size_t>(number - 1)] =
-            m_form->findChild<QListWidget*>(QStringLiteral("List%1").arg(number));
+            m_form->findChild<fretmap::SelectorList*>(QStringLiteral("List%1").arg(number));
         QVERIFY(list(number));
     }
     m_command1 = m_form->findChild<QPushButton*>(QStringLiteral("Command1"));
@@ -384,7 +384,7 @@ QString Form1RandomTest::play(Action action)
     case Action::ClickItem: {
         // A click on the main window brings it to the front first.
         const int number = static_cast<int>(m_random.bounded(1, 10));
-        QListWidget* target = list(number);
+        fretmap::SelectorList* target = list(number);
         // Half the picks in List2 to List9 go back to the blank "none", which
         // keeps a catalogued chord within reach of the next picks.
         const bool none = number > 1 && m_random.bounded(2) == 0;
@@ -392,8 +392,7 @@ QString Form1RandomTest::play(Action action)
         note(QStringLiteral("click List%1 row %2").arg(number).arg(row));
         m_form->activateWindow();
         settle();
-        QTest::mouseClick(target->viewport(), Qt::LeftButton, {},
-                          target->visualItemRect(target->item(row)).center());
+        QTest::mouseClick(target, Qt::LeftButton, {}, target->rowRect(row).center());
         break;
     }
     case Action::PickChord: {
@@ -408,9 +407,8 @@ QString Form1RandomTest::play(Action action)
             std::swap(order[i], order[m_random.bounded(static_cast<quint32>(i + 1))]);
         for (int number : order) {
             const int row = rowFor(entry.code, number);
-            QListWidget* target = list(number);
-            QTest::mouseClick(target->viewport(), Qt::LeftButton, {},
-                              target->visualItemRect(target->item(row)).center());
+            fretmap::SelectorList* target = list(number);
+            QTest::mouseClick(target, Qt::LeftButton, {}, target->rowRect(row).center());
         }
         break;
     }
@@ -425,10 +423,7 @@ QString Form1RandomTest::play(Action action)
         std::array<int, 9> rows{};
         QStringList shown;
         for (int number = 1; number <= 9; ++number) {
-            const QList<QListWidgetItem*> selected = list(number)->selectedItems();
-            if (selected.size() > 1)
-                return QStringLiteral("List%1 shows more than one pick").arg(number);
-            const int row = selected.isEmpty() ? -1 : list(number)->row(selected.first());
+            const int row = list(number)->pickedRow();
             rows[static_cast<std::size_t>(number - 1)] = row;
             shown << (row < 0 ? QStringLiteral("-") : QString::number(row));
         }
