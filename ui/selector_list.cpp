@@ -4,7 +4,6 @@
 
 #include <QAccessibleWidget>
 #include <QApplication>
-#include <QDateTime>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -12,7 +11,7 @@
 #include <QWheelEvent>
 
 #include <algorithm>
-#include <vector>
+#include <utility>
 
 namespace fretmap {
 
@@ -34,7 +33,6 @@ public:
     QAccessibleInterface* parent() const override { return QAccessible::queryAccessibleInterface(m_list); }
     QAccessibleInterface* child(int /*index*/) const override { return nullptr; }
     QAccessibleInterface* childAt(int /*x*/, int /*y*/) const override { return nullptr; }
-    QAccessibleInterface* focusChild() const override { return nullptr; }
     int childCount() const override { return 0; }
     int indexOfChild(const QAccessibleInterface* /*child*/) const override { return -1; }
     QAccessible::Role role() const override { return QAccessible::ListItem; }
@@ -64,55 +62,37 @@ private:
     int m_row;
 };
 
-// The list, for a screen reader: a list with one item for each row.
+// The list, for a screen reader: a list with one item for each row. Each
+// row keeps one interface for as long as the list has one, as a screen
+// reader expects of the objects it has been told about.
 class ListAccessible : public QAccessibleWidget {
 public:
     explicit ListAccessible(SelectorList* list)
         : QAccessibleWidget(list, QAccessible::List)
-        , m_rows(static_cast<std::size_t>(list->count()), QAccessible::Id{})
     {
+        for (int row = 0; row < list->count(); ++row)
+            m_rows.append(QAccessible::registerAccessibleInterface(new RowAccessible(list, row)));
     }
 
     ~ListAccessible() override
     {
-        for (QAccessible::Id id : m_rows) {
-            if (id != QAccessible::Id{})
-                QAccessible::deleteAccessibleInterface(id);
-        }
+        for (QAccessible::Id id : std::as_const(m_rows))
+            QAccessible::deleteAccessibleInterface(id);
     }
 
     ListAccessible(const ListAccessible&) = delete;
     ListAccessible& operator=(const ListAccessible&) = delete;
 
-    int childCount() const override { return list()->count(); }
-
-    // Each row has one interface for as long as the list has one, as a screen
-    // reader expects of the objects it has been told about.
-    QAccessibleInterface* child(int index) const override
-    {
-        if (index < 0 || index >= childCount())
-            return nullptr;
-        QAccessible::Id& id = m_rows[static_cast<std::size_t>(index)];
-        if (id == QAccessible::Id{})
-            id = QAccessible::registerAccessibleInterface(new RowAccessible(list(), index));
-        return QAccessible::accessibleInterface(id);
-    }
-
+    int childCount() const override { return static_cast<int>(m_rows.size()); }
+    QAccessibleInterface* child(int index) const override { return QAccessible::accessibleInterface(m_rows.value(index)); }
     int indexOfChild(const QAccessibleInterface* child) const override
     {
-        for (int index = 0; index < childCount(); ++index) {
-            const QAccessible::Id id = m_rows[static_cast<std::size_t>(index)];
-            if (id != QAccessible::Id{} && QAccessible::accessibleInterface(id) == child)
-                return index;
-        }
-        return -1;
+        return static_cast<int>(m_rows.indexOf(QAccessible::uniqueId(const_cast<QAccessibleInterface*>(child))));
     }
-
     QAccessibleInterface* childAt(int x, int y) const override
     {
         return child(list()->rowAt(list()->mapFromGlobal(QPoint(x, y))));
     }
-
     QAccessibleInterface* focusChild() const override
     {
         return list()->hasFocus() ? child(list()->currentRow()) : nullptr;
@@ -121,7 +101,7 @@ public:
 private:
     SelectorList* list() const { return static_cast<SelectorList*>(widget()); }
 
-    mutable std::vector<QAccessible::Id> m_rows;
+    QList<QAccessible::Id> m_rows;
 };
 
 QAccessibleInterface* listAccessible(const QString& className, QObject* object)
@@ -295,21 +275,13 @@ void SelectorList::keyPressEvent(QKeyEvent* event)
     event->accept();
 }
 
-// The row that typed letters find, as in an item view: the next row that
-// starts with a letter typed again and again, or else with all the letters
-// typed in quick succession; -1 if none does.
-int SelectorList::typedRow(const QString& text)
+// The row that a typed letter finds, as in a list box: the next row after
+// the pick that starts with it, from the top again after the last.
+int SelectorList::typedRow(const QString& text) const
 {
-    const qint64 now = QDateTime::currentMSecsSinceEpoch();
-    const bool goesOn = !m_typed.isEmpty() && now - m_typedAt <= QApplication::keyboardInputInterval();
-    m_typed = goesOn ? m_typed + text : text;
-    m_typedAt = now;
-    const bool sameLetter = m_typed.count(m_typed.back()) == m_typed.size();
-    const QString wanted = sameLetter ? QString(m_typed.back()) : m_typed;
-    const int start = m_picked < 0 ? 0 : (sameLetter ? m_picked + 1 : m_picked);
-    for (int step = 0; step < count(); ++step) {
-        const int row = (start + step) % count();
-        if (m_items[row].startsWith(wanted, Qt::CaseInsensitive))
+    for (int step = 1; step <= count(); ++step) {
+        const int row = (m_picked + step) % count();
+        if (m_items[row].startsWith(text, Qt::CaseInsensitive))
             return row;
     }
     return -1;

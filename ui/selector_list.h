@@ -49,14 +49,12 @@ protected:
 private:
     int rowsInSight() const;
     void scrollTo(int top);
-    int typedRow(const QString& text);
+    int typedRow(const QString& text) const;
 
     QStringList m_items;
     int m_rowHeight;
     int m_picked = -1;
     int m_top = 0;
-    QString m_typed;      // the letters typed so far to find a row
-    qint64 m_typedAt = 0; // when the last of them was typed, in ms
 };
 
 } // namespace fretmap
