@@ -87,7 +87,11 @@ public:
     QAccessibleInterface* child(int index) const override { return QAccessible::accessibleInterface(m_rows.value(index)); }
     int indexOfChild(const QAccessibleInterface* child) const override
     {
-        return static_cast<int>(m_rows.indexOf(QAccessible::uniqueId(const_cast<QAccessibleInterface*>(child))));
+        for (int row = 0; row < childCount(); ++row) {
+            if (this->child(row) == child)
+                return row;
+        }
+        return -1;
     }
     QAccessibleInterface* childAt(int x, int y) const override
     {
@@ -99,7 +103,7 @@ public:
     }
 
 private:
-    SelectorList* list() const { return static_cast<SelectorList*>(widget()); }
+    SelectorList* list() const { return qobject_cast<SelectorList*>(widget()); }
 
     QList<QAccessible::Id> m_rows;
 };
@@ -107,7 +111,7 @@ private:
 QAccessibleInterface* listAccessible(const QString& className, QObject* object)
 {
     if (className == QLatin1String(SelectorList::staticMetaObject.className()))
-        return new ListAccessible(static_cast<SelectorList*>(object));
+        return new ListAccessible(qobject_cast<SelectorList*>(object));
     return nullptr;
 }
 
@@ -243,7 +247,7 @@ void SelectorList::mousePressEvent(QMouseEvent* event)
 // Dragging with the button held moves the pick, as in a list box.
 void SelectorList::mouseMoveEvent(QMouseEvent* event)
 {
-    if (event->buttons() & Qt::LeftButton)
+    if (event->buttons().testFlag(Qt::LeftButton))
         pick(rowAt(event->position().toPoint()));
 }
 
@@ -264,7 +268,7 @@ void SelectorList::keyPressEvent(QKeyEvent* event)
     case Qt::Key_Space:
     case Qt::Key_Select: pick(from); break;
     default:
-        if (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier) || event->text().isEmpty()
+        if (event->modifiers().testAnyFlags(Qt::ControlModifier | Qt::AltModifier) || event->text().isEmpty()
             || !event->text().front().isPrint()) {
             event->ignore();
             return;
