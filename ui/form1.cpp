@@ -20,6 +20,9 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QTimer>
+
+#include <utility>
 
 namespace fretmap {
 
@@ -34,7 +37,6 @@ Form1::Form1(QWidget* parent)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(toQString(form1::kCaption));
-    setWindowIcon(iconFromRenders(form1::kIcon));
 
     m_client->setObjectName(QStringLiteral("client"));
     QFont clientFont = m_client->font();
@@ -51,6 +53,16 @@ Form1::Form1(QWidget* parent)
 }
 
 Form1::~Form1() = default;
+
+// The icon is set once the first frame is out: reading its five renders and
+// handing them to the window system took a twentieth of the start-up, and a
+// title bar or task switcher shows the icon as well a moment later.
+void Form1::paintEvent(QPaintEvent* event)
+{
+    QMainWindow::paintEvent(event);
+    if (!std::exchange(m_painted, true))
+        QTimer::singleShot(0, this, [this] { setWindowIcon(iconFromRenders(form1::kIcon)); });
+}
 
 void Form1::createControls()
 {

@@ -30,6 +30,9 @@ public:
     explicit Form1(QWidget* parent = nullptr);
     ~Form1() override;
 
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
 private:
     void createControls();
     void createMenus();
@@ -49,6 +52,7 @@ private:
     ChordPlayer* m_player;             // sounds the board; opens the sound output when first asked
     CommonDialog* m_dlgCommonDialog;   // the help control behind Contents
     std::unique_ptr<frmAbout> m_about; // made on the first About, kept for the run
+    bool m_painted = false;            // the first frame is out
 };
 
 } // namespace fretmap

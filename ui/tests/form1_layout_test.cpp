@@ -102,8 +102,8 @@ void Form1LayoutTest::window()
     QCOMPARE(m_form->centralWidget()->size(), QSize(467, 235));
     QCOMPARE(m_form->centralWidget()->geometry().top(), m_form->menuBar()->geometry().bottom() + 1);
 
+    QTRY_VERIFY(!m_form->windowIcon().isNull()); // set once the first frame is out
     const QIcon icon = m_form->windowIcon();
-    QVERIFY(!icon.isNull());
     const QImage image = icon.pixmap(32, 32).toImage();
     QCOMPARE(image.size(), QSize(32, 32));
     QVERIFY(image.convertToFormat(QImage::Format_Indexed8).colorCount() <= 256);
