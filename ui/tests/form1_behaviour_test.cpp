@@ -269,6 +269,7 @@ void Form1BehaviourTest::listScrolls_data()
     QTest::newRow("the wheel stops at the end") << QStringList{"wheel 5"} << -1 << 7;
     QTest::newRow("the wheel back up") << QStringList{"End", "wheel -1"} << 11 << 4;
     QTest::newRow("a letter finds its row") << QStringList{"g"} << 7 << 3;
+    QTest::newRow("a letter in an untouched list can pick its first row") << QStringList{"c"} << 0 << 0;
     QTest::newRow("the same letter again finds the next") << QStringList{"g", "g"} << 8 << 4;
     QTest::newRow("the next after the last is the first") << QStringList{"b", "b", "b"} << 10 << 7;
     QTest::newRow("the first row with the letter") << QStringList{"e"} << 3 << 0;
