@@ -22,14 +22,14 @@ HelpWindow::HelpWindow(QWidget* parent)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_text);
 
-    // No colours of its own: the text and background are the palette's, so
-    // the guide reads as well under a dark theme as under a light one.
     // A read-only text, not a text browser: a screen reader meets a document
     // to read line by line from the caret, which the arrow keys move, where
-    // it takes a browser for a label and reads it whole in one breath.
+    // it takes a browser for a label and reads it whole in one breath. No
+    // colours of its own: the text and background are the palette's, so the
+    // guide reads as well under a dark theme as under a light one.
     m_text->setReadOnly(true);
     m_text->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    QFile guide(guidePath());
+    QFile guide(QStringLiteral(":/help/guide.html")); // built into the program
     if (guide.open(QIODevice::ReadOnly))
         m_text->setHtml(QString::fromUtf8(guide.readAll()));
 

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QString>
 #include <QWidget>
 
 class QTextEdit;
@@ -14,19 +13,13 @@ class HelpWindow : public QWidget {
     Q_OBJECT
 
 public:
-    // The guide as built into the program.
-    static QString guidePath() { return QStringLiteral(":/help/guide.html"); }
-
     explicit HelpWindow(QWidget* parent = nullptr);
 
     // False when the guide could not be loaded; the window is empty then.
     bool hasGuide() const;
 
-    // The guide's text, the window's one control.
-    QTextEdit* text() const { return m_text; }
-
 private:
-    QTextEdit* m_text;
+    QTextEdit* m_text; // the guide's text, the window's one control
 };
 
 } // namespace fretmap
