@@ -10,6 +10,7 @@
 #include <QAudioSink>
 #include <QBuffer>
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QMediaDevices>
 
 #include <cstring>
@@ -40,6 +41,11 @@ public:
     {
     }
 
+    ~QtAudioOutput() override { stop(); }
+
+    QtAudioOutput(const QtAudioOutput&) = delete;
+    QtAudioOutput& operator=(const QtAudioOutput&) = delete;
+
     int sampleRate() const override { return m_format.sampleRate(); }
 
     std::string play(std::vector<std::int16_t> samples) override
@@ -60,8 +66,16 @@ public:
 
     void stop() override
     {
-        if (m_sink)
+        if (m_sink) {
+            // Qt 6.4's PulseAudio sink runs the event loop while it drains its
+            // stream on stopping, and a feed it had queued for itself then
+            // reaches the stream it has just let go, which aborts the
+            // program: what it had queued goes first.
+            QCoreApplication::removePostedEvents(m_sink.get());
+            for (QObject* part : m_sink->findChildren<QObject*>())
+                QCoreApplication::removePostedEvents(part);
             m_sink->stop();
+        }
         m_sink.reset();
         m_buffer.close();
     }
