@@ -259,7 +259,7 @@ TEST(ChordCatalogueTest, EveryFingeringSoundsItsChord)
     }
     // Another fingering of the same chord sounds right as well, so the whole
     // catalogue is pinned; a deliberate change to it updates this digest in the same commit.
-    EXPECT_EQ(catalogueDigest(), 0x23e8975c9eb3d73cu);
+    EXPECT_EQ(catalogueDigest(), 0xe5a190a9640bdb14u);
 }
 
 TEST(ChordCatalogueTest, StatesAndBaseFretsStayInTheirRanges)
