@@ -45,7 +45,8 @@ public:
     static std::unique_ptr<AudioOutput> loadModuleOutput(const QStringList& folders, QString& problem);
 
 signals:
-    // There is no sound to be had, and why; sent once a run.
+    // There is no sound to be had, and why; sent once a run. The text breaks
+    // across lines only at its spaces.
     void unavailable(const QString& why);
 
 private:
