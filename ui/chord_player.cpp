@@ -71,12 +71,17 @@ void ChordPlayer::report(const QString& problem)
     emit unavailable(breakingAtSpacesOnly(QStringLiteral("No sound: %1.").arg(problem)));
 }
 
-std::unique_ptr<AudioOutput> ChordPlayer::loadModuleOutput(QString& problem)
+QStringList ChordPlayer::moduleFolders()
 {
     const QDir programDir{QCoreApplication::applicationDirPath()};
     // The installed folder last, so that it is the one a missing module names.
     const QString installed = QDir::cleanPath(programDir.filePath(QStringLiteral(FRETMAP_MODULE_DIR_FROM_PROGRAM)));
-    return loadModuleOutput({programDir.path(), installed}, problem);
+    return {programDir.path(), installed};
+}
+
+std::unique_ptr<AudioOutput> ChordPlayer::loadModuleOutput(QString& problem)
+{
+    return loadModuleOutput(moduleFolders(), problem);
 }
 
 std::unique_ptr<AudioOutput> ChordPlayer::loadModuleOutput(const QStringList& folders, QString& problem)

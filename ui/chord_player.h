@@ -42,6 +42,9 @@ public:
     // beside the program or in the installed module folder; or from the
     // first of `folders` that holds it.
     static std::unique_ptr<AudioOutput> loadModuleOutput(QString& problem);
+    // Where that looks, in order: the program's own folder, then the
+    // installed module folder.
+    static QStringList moduleFolders();
     static std::unique_ptr<AudioOutput> loadModuleOutput(const QStringList& folders, QString& problem);
 
 signals:

@@ -62,6 +62,7 @@ private slots:
     void noSoundMessageBreaksAtSpacesOnly();
     void streamThatDoesNotStartIsReported();
     void moduleSaysWhyInFull();
+    void programFolderIsSearchedFirst();
 };
 
 void ChordPlayerTest::noSoundMessageBreaksAtSpacesOnly_data()
@@ -143,6 +144,17 @@ void ChordPlayerTest::moduleSaysWhyInFull()
     said.replace(QChar(0x2011), QLatin1Char('-')).remove(QChar(0x2060)); // as shown
     QCOMPARE(said, QStringLiteral("No sound: no sound output was found; start the desktop's sound server (PulseAudio, "
                                   "or PipeWire with its PulseAudio service pipewire-pulse), or install pulseaudio."));
+}
+
+// A module beside the program (a build, or a copy being tried) is taken
+// before the installed one; a missing module names the installed folder.
+void ChordPlayerTest::programFolderIsSearchedFirst()
+{
+    const QStringList folders = ChordPlayer::moduleFolders();
+    QCOMPARE(folders.size(), 2);
+    QCOMPARE(folders.first(), QCoreApplication::applicationDirPath());
+    QVERIFY2(folders.last().endsWith(QLatin1String("/fretmap")) && folders.last() != folders.first(),
+             qPrintable(folders.last()));
 }
 
 QTEST_MAIN(ChordPlayerTest)
