@@ -135,10 +135,29 @@ std::string helpText()
 
 std::string refusalMessage(std::string_view argument)
 {
-    std::string shown(argument);
-    std::replace_if(
-        shown.begin(), shown.end(),
-        [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == '\x7f'; }, '?');
+    // C0 controls and DEL, and the C1 controls (U+0080 to U+009F, two bytes
+    // in UTF-8): a terminal acts on either. A byte that starts no valid
+    // UTF-8 sequence is masked too, since an 8-bit terminal takes 0x80 to
+    // 0x9F as C1 controls.
+    std::string shown;
+    for (std::size_t i = 0; i < argument.size();) {
+        const auto byte = static_cast<unsigned char>(argument[i]);
+        const std::size_t length = byte < 0x80 ? 1 : byte >= 0xc2 && byte <= 0xdf ? 2 : byte >= 0xe0 && byte <= 0xef ? 3
+                                                   : byte >= 0xf0 && byte <= 0xf4                   ? 4
+                                                                                                     : 0;
+        bool valid = length > 0 && i + length <= argument.size();
+        for (std::size_t k = 1; valid && k < length; ++k)
+            valid = (static_cast<unsigned char>(argument[i + k]) & 0xc0) == 0x80;
+        const bool c0 = byte < 0x20 || byte == 0x7f;
+        const bool c1 = byte == 0xc2 && valid && static_cast<unsigned char>(argument[i + 1]) < 0xa0;
+        if (!valid || c0 || c1) {
+            shown += '?';
+            i += valid ? length : 1;
+        } else {
+            shown += argument.substr(i, length);
+            i += length;
+        }
+    }
     return "fretmap: unknown argument \"" + shown + "\" (fretmap --help lists the options)\n";
 }
 

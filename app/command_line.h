@@ -29,8 +29,8 @@ CommandLine readCommandLine(int argc, const char* const* argv);
 std::string helpText();
 
 // One line for standard error that names a refused argument. Control
-// characters in it are shown as '?', so the line stays one line and sends
-// nothing to the terminal.
+// characters in it (C0, DEL and C1) and bytes that are not UTF-8 are shown
+// as '?', so the line stays one line and sends nothing to the terminal.
 std::string refusalMessage(std::string_view argument);
 
 } // namespace fretmap

@@ -42,10 +42,14 @@ public:
     // beside the program or in the installed module folder; or from the
     // first of `folders` that holds it.
     static std::unique_ptr<AudioOutput> loadModuleOutput(QString& problem);
+    // Where that looks, in order: the program's own folder, then the
+    // installed module folder.
+    static QStringList moduleFolders();
     static std::unique_ptr<AudioOutput> loadModuleOutput(const QStringList& folders, QString& problem);
 
 signals:
-    // There is no sound to be had, and why; sent once a run.
+    // There is no sound to be had, and why; sent once a run. The text breaks
+    // across lines only at its spaces.
     void unavailable(const QString& why);
 
 private:

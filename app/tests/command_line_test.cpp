@@ -34,6 +34,11 @@ void CommandLineTest::run_data()
     QTest::newRow("unknown after Qt's options") << QStringList{"-platform", "xcb", "-x"} << QStringList{} << 2 << "\"-x\"";
     QTest::newRow("value joined to Qt's option that takes none") << QStringList{"-reverse=1"} << QStringList{} << 2 << "\"-reverse=1\"";
     QTest::newRow("control characters and DEL") << QStringList{"-a\nb\x1b[2J\x7f"} << QStringList{} << 2 << "\"-a?b?[2J?\"";
+    QTest::newRow("first and last C0 controls, tab") << QStringList{"-\x01x\tx\x1f"} << QStringList{} << 2 << "\"-?x?x?\"";
+    // U+009B is the one-character CSI of C1; U+0085 a line end. Letters
+    // around them, Ā (whose UTF-8 ends in 0x80) among them, stay.
+    QTest::newRow("C1 controls") << QStringList{QStringLiteral("-\u0085\u009b2J\u0080\u009fé\u0100")} << QStringList{}
+                                 << 2 << QStringLiteral("\"-??2J??é\u0100\"");
     // Qt takes -geometry only on X11.
     QTest::newRow("one argument that Qt leaves") << QStringList{"-geometry"} << QStringList{"QT_QPA_PLATFORM=offscreen"} << 2 << "\"-geometry\"";
     QTest::newRow("Qt's warning during the start passed on")
@@ -41,6 +46,7 @@ void CommandLineTest::run_data()
         << "XDG_RUNTIME_DIR not set\n\"-geometry\"";
     QTest::newRow("no display") << QStringList{} << QStringList{} << 1 << "needs a graphical display";
     QTest::newRow("Qt's options, no display") << QStringList{"-style=fusion", "-reverse"} << QStringList{} << 1 << "needs a graphical display";
+    QTest::newRow("a style sheet joined, no display") << QStringList{"-stylesheet=file.qss"} << QStringList{} << 1 << "needs a graphical display";
     QTest::newRow("X11 named, no display") << QStringList{"-platform", "xcb"} << QStringList{} << 1 << "could not open one: could not connect to display";
     QTest::newRow("Wayland display set but not there")
         << QStringList{} << QStringList{"DISPLAY=", "WAYLAND_DISPLAY=fretmap-test-no-such-socket"} << 1

@@ -52,7 +52,7 @@ bool checkChord(std::span<const std::int16_t> sound, int rate, const std::vector
 
 bool checkStrings(std::span<const std::int16_t> sound, int rate, const std::vector<int>& notes)
 {
-    const auto spacing = static_cast<std::size_t>(kStringByStringSpacing * rate);
+    const auto spacing = static_cast<std::size_t>(rate / 2); // half a second between strings
     const auto pitches = stringPitches(sound, rate, spacing, notes.size());
     bool ok = true;
     for (std::size_t i = 0; i < notes.size(); ++i) {

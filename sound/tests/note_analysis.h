@@ -77,6 +77,31 @@ inline std::optional<double> estimatePitch(std::span<const std::int16_t> samples
     return std::nullopt;
 }
 
+// Where strings are struck, in frames of a millisecond: each frame whose
+// treble (the energy of the second difference) is more than eight times
+// that of the loudest of the three frames before it. A pluck starts with a
+// burst of noise that the string loses within a few periods, so each strike
+// stands out even while the strings before it still ring.
+inline std::vector<std::size_t> strikeFrames(std::span<const std::int16_t> samples, int sampleRate)
+{
+    const auto frame = static_cast<std::size_t>(sampleRate / 1000);
+    std::vector<double> treble(samples.size() / frame, 0.0);
+    for (std::size_t n = 2; n < treble.size() * frame; ++n) {
+        const double d = double(samples[n]) - 2.0 * double(samples[n - 1]) + double(samples[n - 2]);
+        treble[n / frame] += d * d;
+    }
+    const double loudest = treble.empty() ? 0.0 : *std::max_element(treble.begin(), treble.end());
+    std::vector<std::size_t> strikes;
+    for (std::size_t i = 0; i < treble.size(); ++i) {
+        double before = 0.0;
+        for (std::size_t k = i >= 3 ? i - 3 : 0; k < i; ++k)
+            before = std::max(before, treble[k]);
+        if (treble[i] > 8.0 * before && treble[i] > 1e-4 * loudest)
+            strikes.push_back(i);
+    }
+    return strikes;
+}
+
 // The level of each semitone from `lowest` to `highest` in a stretch of
 // sound, in dB below the loudest of them: a Hann-windowed Goertzel filter
 // on each note's frequency.
@@ -110,12 +135,12 @@ inline std::vector<NoteLevel> noteLevels(std::span<const std::int16_t> samples, 
     return levels;
 }
 
-// Whether `note` is a partial (harmonic 1 to 12) of any of `notes`, to the
-// nearest semitone.
+// Whether `note` is a partial (harmonic 1 to 16) of any of `notes`, to the
+// nearest semitone: a string's partials ring up to four octaves above it.
 inline bool isPartialOf(int note, std::span<const int> notes)
 {
     for (int n : notes) {
-        for (int harmonic = 1; harmonic <= 12; ++harmonic) {
+        for (int harmonic = 1; harmonic <= 16; ++harmonic) {
             if (std::abs(note - n - 12.0 * std::log2(double(harmonic))) < 0.5)
                 return true;
         }

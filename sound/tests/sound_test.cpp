@@ -9,6 +9,7 @@
 #include <optional>
 #include <span>
 #include <stdexcept>
+#include <utility>
 #include <vector>
 
 namespace fretmap {
@@ -35,7 +36,15 @@ const FingeringRow kFingerings[] = {
     {"Cm_base_fret_3", {{1, 2, 3, 3, 1, 6}, 3}, {67, 63, 60, 55, 48, kSilent}},
     // D: 2 3 2 0 x x: F#4, D4, A3, D3, two strings not played.
     {"D_two_unplayed", {{2, 3, 2, 0, 6, 6}, 1}, {66, 62, 57, 50, kSilent, kSilent}},
+    // F, barred at the first fret on all six strings: 1 1 2 3 3 1 are frets
+    // 1 1 2 3 3 1: F4, C4, A3, F3, C3, F2.
+    {"F_all_six_strings", {{1, 1, 2, 3, 3, 1}, 1}, {65, 60, 57, 53, 48, 41}},
 };
+
+// The guide's "half a second apart" for strings played alone, and the
+// 35 ms between the strings of a strum.
+constexpr double kSecondsBetweenStringsAlone = 0.5;
+constexpr double kSecondsBetweenStrummedStrings = 0.035;
 
 class FingeringNotes : public testing::TestWithParam<FingeringRow> {};
 
@@ -74,12 +83,55 @@ TEST_P(FingeringNotes, StringByStringPlaysEachStringAlone)
     constexpr int rate = 44100;
     const std::vector<int> notes = struck(GetParam().notes);
     const auto samples = renderFingering(GetParam().state, PlayStyle::StringByString, rate);
-    const auto pitches = listening::stringPitches(samples, rate, static_cast<std::size_t>(kStringByStringSpacing * rate),
-                                                  notes.size());
+    const auto pitches = listening::stringPitches(
+        samples, rate, static_cast<std::size_t>(kSecondsBetweenStringsAlone * rate), notes.size());
     for (std::size_t i = 0; i < notes.size(); ++i) {
         ASSERT_TRUE(pitches[i]) << "string " << i;
         EXPECT_NEAR(centsBetween(*pitches[i], listening::frequencyOf(notes[i])), 0.0, 5.0) << "string " << i;
     }
+}
+
+// Each string is struck once, lowest first, at its time: 35 ms apart in a
+// strum, half a second apart when played alone.
+TEST_P(FingeringNotes, StrikesEachStringOnTime)
+{
+    constexpr int rate = 48000;
+    const std::size_t strings = struck(GetParam().notes).size();
+    for (const auto& [style, seconds] : {std::pair{PlayStyle::Chord, kSecondsBetweenStrummedStrings},
+                                         std::pair{PlayStyle::StringByString, kSecondsBetweenStringsAlone}}) {
+        const auto samples = renderFingering(GetParam().state, style, rate);
+        const auto strikes = listening::strikeFrames(samples, rate);
+        ASSERT_EQ(strikes.size(), strings) << testing::PrintToString(strikes) << " at " << seconds << " s";
+        for (std::size_t i = 0; i < strings; ++i)
+            EXPECT_NEAR(double(strikes[i]), 1000.0 * seconds * double(i), 1.0) << "string " << i << " at " << seconds << " s";
+    }
+}
+
+// Played alone, every string but the last is damped as the next is struck:
+// it fades to silence before the strike, with no click where it is cut,
+// while the last rings on well past the half second.
+TEST_P(FingeringNotes, StringByStringDampsWithoutAClickAndLetsTheLastRing)
+{
+    constexpr int rate = 48000;
+    const std::vector<int> notes = struck(GetParam().notes);
+    const auto samples = renderFingering(GetParam().state, PlayStyle::StringByString, rate);
+    const auto spacing = static_cast<std::size_t>(kSecondsBetweenStringsAlone * rate);
+    for (std::size_t i = 1; i < notes.size(); ++i) {
+        // The last 5 ms before the next strike.
+        const auto end = std::span(samples).subspan(spacing * i - rate / 200, rate / 200);
+        const auto [low, high] = std::minmax_element(end.begin(), end.end());
+        EXPECT_LT(std::max(-int(*low), int(*high)), 100) << "string " << i - 1 << " is still sounding";
+    }
+    // The last string from its strike to the half second, and the half
+    // second after: still at least a hundredth of its level (-40 dB).
+    const std::size_t last = spacing * (notes.size() - 1);
+    const auto power = [&](std::size_t from) {
+        double sum = 0.0;
+        for (std::int16_t s : std::span(samples).subspan(from, spacing))
+            sum += double(s) * double(s);
+        return sum;
+    };
+    EXPECT_GT(power(last + spacing), 1e-4 * power(last)) << "the last string stops at the half second";
 }
 
 INSTANTIATE_TEST_SUITE_P(HandWorked, FingeringNotes, testing::ValuesIn(kFingerings),
@@ -90,6 +142,7 @@ INSTANTIATE_TEST_SUITE_P(HandWorked, FingeringNotes, testing::ValuesIn(kFingerin
 struct PitchRow {
     MidiNote note;
     int rate;
+    double hertz; // equal temperament, A4 = 440 Hz
 
     friend void PrintTo(const PitchRow& row, std::ostream* out) { *out << row.note << " at " << row.rate; }
 };
@@ -98,37 +151,59 @@ class PluckPitch : public testing::TestWithParam<PitchRow> {};
 
 TEST_P(PluckPitch, IsInTuneWithinFiveCents)
 {
-    const auto [note, rate] = GetParam();
+    const auto [note, rate, hertz] = GetParam();
     const MidiNote notes[] = {note};
     const auto samples = renderPluckedNotes(notes, PlayStyle::Chord, rate);
     const auto pitch = estimatePitch(std::span(samples).subspan(static_cast<std::size_t>(rate / 10)), rate);
     ASSERT_TRUE(pitch);
-    EXPECT_NEAR(centsBetween(*pitch, listening::frequencyOf(note)), 0.0, 5.0);
+    EXPECT_NEAR(centsBetween(*pitch, hertz), 0.0, 5.0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Strings, PluckPitch,
-                         testing::Values(PitchRow{40, 48000}, PitchRow{45, 48000}, PitchRow{50, 48000},
-                                         PitchRow{55, 48000}, PitchRow{59, 48000}, PitchRow{64, 48000},
-                                         PitchRow{41, 44100}, PitchRow{67, 44100}, PitchRow{79, 48000}),
+                         testing::Values(PitchRow{40, 48000, 82.41}, PitchRow{45, 48000, 110.00},
+                                         PitchRow{50, 48000, 146.83}, PitchRow{55, 48000, 196.00},
+                                         PitchRow{59, 48000, 246.94}, PitchRow{64, 48000, 329.63},
+                                         PitchRow{41, 44100, 87.31}, PitchRow{67, 44100, 392.00},
+                                         PitchRow{79, 48000, 783.99}),
                          [](const auto& info) {
                              return "note_" + std::to_string(info.param.note) + "_at_" + std::to_string(info.param.rate);
                          });
 
-// What a sound card gets: a little below full scale, never clipped, silent
-// at the end, and the same every time.
+// What a sound card gets: a little below full scale, silent at the end,
+// and the same every time.
 TEST(PluckRender, PeaksBelowFullScaleEndsInSilenceAndRepeats)
 {
     for (const auto style : {PlayStyle::Chord, PlayStyle::StringByString}) {
         for (const auto& row : kFingerings) {
             const auto samples = renderFingering(row.state, style, 48000);
             const auto [low, high] = std::minmax_element(samples.begin(), samples.end());
-            const int peak = std::max(-int(*low), int(*high));
-            EXPECT_LT(peak, std::numeric_limits<std::int16_t>::max()) << row.name;
-            EXPECT_GT(peak, 0.8 * std::numeric_limits<std::int16_t>::max()) << row.name;
+            EXPECT_GT(std::max(-int(*low), int(*high)), 0.8 * 32767) << row.name;
             const auto tail = std::span(samples).last(48);
             EXPECT_TRUE(std::all_of(tail.begin(), tail.end(), [](std::int16_t s) { return std::abs(s) <= 1; })) << row.name;
             EXPECT_EQ(samples.back(), 0) << row.name;
             EXPECT_EQ(renderFingering(row.state, style, 48000), samples) << row.name;
+        }
+    }
+}
+
+// Every fingering of the chart, strummed and string by string: no sample
+// reaches full scale either way, none is clipped, and none wraps round to
+// the other sign (which shows as a leap of more than full scale from one
+// sample to the next, more than any string moves in one sample).
+TEST(PluckRender, NoFingeringOfTheChartClipsOrWraps)
+{
+    constexpr int rate = 8000;
+    constexpr int headroom = 31000; // 0.95 of full scale
+    for (const auto style : {PlayStyle::Chord, PlayStyle::StringByString}) {
+        for (const ChordEntry& entry : chordCatalogue()) {
+            const auto samples = renderFingering({entry.strings, entry.baseFret}, style, rate);
+            const auto [low, high] = std::minmax_element(samples.begin(), samples.end());
+            int leap = 0; // more than 1.5 of full scale: a wrap
+            for (std::size_t n = 1; n < samples.size(); ++n)
+                leap = std::max(leap, std::abs(int(samples[n]) - int(samples[n - 1])));
+            EXPECT_TRUE(*low > -headroom && *high < headroom && leap < 49151)
+                << entry.caption << (style == PlayStyle::Chord ? " strummed" : " string by string") << ": from "
+                << *low << " to " << *high << ", a leap of " << leap;
         }
     }
 }

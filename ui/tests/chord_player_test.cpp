@@ -1,0 +1,161 @@
+// The player that opens the sound module: what it says when there is no
+// sound, as the message box shows it, and what the real module says with
+// no sound server to reach.
+
+#include "recording_output.h"
+
+#include "ui/chord_player.h"
+#include "ui/message_box.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTextLayout>
+
+using fretmap::AudioOutput;
+using fretmap::ChordPlayer;
+using fretmap::PlayStyle;
+
+namespace {
+
+constexpr fretmap::FretboardState kC{{0, 1, 0, 2, 3, 6}, 1};
+
+// An output that opens but whose stream does not start.
+class FailingOutput : public RecordingOutput {
+public:
+    using RecordingOutput::RecordingOutput;
+    std::string play(std::vector<std::int16_t> samples) override
+    {
+        RecordingOutput::play(std::move(samples));
+        return "the sound output could not be opened";
+    }
+};
+
+// Where the lines of `text` break when laid out `width` pixels wide in
+// `font`, as a word-wrapped label lays it out: the index of each line's
+// first character after the first line.
+QList<int> lineStarts(const QString& text, const QFont& font, int width)
+{
+    QTextLayout layout(text, font);
+    QTextOption option;
+    option.setWrapMode(QTextOption::WordWrap);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    QList<int> starts;
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(width);
+        if (line.textStart() > 0)
+            starts << line.textStart();
+    }
+    layout.endLayout();
+    return starts;
+}
+
+} // namespace
+
+class ChordPlayerTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void noSoundMessageBreaksAtSpacesOnly_data();
+    void noSoundMessageBreaksAtSpacesOnly();
+    void streamThatDoesNotStartIsReported();
+    void moduleSaysWhyInFull();
+    void programFolderIsSearchedFirst();
+};
+
+void ChordPlayerTest::noSoundMessageBreaksAtSpacesOnly_data()
+{
+    QTest::addColumn<QString>("problem");
+
+    QTest::newRow("no sound server")
+        << "no sound output was found; start the desktop's sound server (PulseAudio, or PipeWire with its "
+           "PulseAudio service pipewire-pulse), or install pulseaudio";
+    QTest::newRow("no module in the installed folder")
+        << "the sound module fretmap-audio.so is not installed in /usr/lib/x86_64-linux-gnu/fretmap; install "
+           "Fretmap again";
+    QTest::newRow("no Qt Multimedia")
+        << "the sound module could not be loaded (Cannot load library /usr/lib/x86_64-linux-gnu/fretmap/"
+           "fretmap-audio.so: libQt6Multimedia.so.6: cannot open shared object file); install the package "
+           "libqt6multimedia6";
+}
+
+// The message box wraps the text to its width; a package, program or file
+// name is never cut in two at a hyphen or a slash, at any width the box
+// may take.
+void ChordPlayerTest::noSoundMessageBreaksAtSpacesOnly()
+{
+    QFETCH(QString, problem);
+
+    ChordPlayer player;
+    player.setOutputFactory([&](QString& why) -> std::unique_ptr<AudioOutput> {
+        why = problem;
+        return nullptr;
+    });
+    QSignalSpy unavailable(&player, &ChordPlayer::unavailable);
+    player.play(kC, PlayStyle::Chord);
+    QCOMPARE(unavailable.size(), 1);
+    const QString message = unavailable.first().first().toString();
+
+    QWidget window;
+    QMessageBox* box = fretmap::showMessage(QMessageBox::Warning, "Fretmap: no sound", message, "noSound", &window);
+    auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+    QVERIFY(label);
+    QCOMPARE(label->text(), message);
+    // From the width of the longest name (a path) up to the widest box.
+    for (int width = 320; width <= 1000; ++width) {
+        for (int start : lineStarts(label->text(), label->font(), width))
+            QVERIFY2(message.at(start - 1).isSpace() || message.at(start - 1) == QChar::LineSeparator,
+                     qPrintable(QStringLiteral("at %1 px: ...%2|%3...")
+                                    .arg(width)
+                                    .arg(message.mid(start - 12, 12), message.mid(start, 12))));
+    }
+    box->close();
+}
+
+// A stream that fails to start is said once, in full, and not taken as
+// playing: the next request plays again.
+void ChordPlayerTest::streamThatDoesNotStartIsReported()
+{
+    QList<std::vector<std::int16_t>> plays;
+    ChordPlayer player;
+    player.setOutputFactory([&](QString&) { return std::make_unique<FailingOutput>(plays); });
+    QSignalSpy unavailable(&player, &ChordPlayer::unavailable);
+    player.play(kC, PlayStyle::Chord);
+    player.play(kC, PlayStyle::StringByString);
+    QCOMPARE(plays.size(), 2);
+    QCOMPARE(unavailable.size(), 1);
+    QCOMPARE(unavailable.first().first().toString(),
+             QStringLiteral("No sound: the sound output could not be opened: check that the desktop's sound server "
+                            "is running."));
+}
+
+// The real module with no sound server to reach (the test runs with
+// PULSE_SERVER naming none): its reason, every word of it, is the message.
+void ChordPlayerTest::moduleSaysWhyInFull()
+{
+    ChordPlayer player;
+    player.setOutputFactory([](QString& why) { return ChordPlayer::loadModuleOutput({FRETMAP_AUDIO_MODULE_DIR}, why); });
+    QSignalSpy unavailable(&player, &ChordPlayer::unavailable);
+    player.play(kC, PlayStyle::Chord);
+    QCOMPARE(unavailable.size(), 1);
+    QString said = unavailable.first().first().toString();
+    said.replace(QChar(0x2011), QLatin1Char('-')).remove(QChar(0x2060)); // as shown
+    QCOMPARE(said, QStringLiteral("No sound: no sound output was found; start the desktop's sound server (PulseAudio, "
+                                  "or PipeWire with its PulseAudio service pipewire-pulse), or install pulseaudio."));
+}
+
+// A module beside the program (a build, or a copy being tried) is taken
+// before the installed one; a missing module names the installed folder.
+void ChordPlayerTest::programFolderIsSearchedFirst()
+{
+    const QStringList folders = ChordPlayer::moduleFolders();
+    QCOMPARE(folders.size(), 2);
+    QCOMPARE(folders.first(), QCoreApplication::applicationDirPath());
+    QVERIFY2(folders.last().endsWith(QLatin1String("/fretmap")) && folders.last() != folders.first(),
+             qPrintable(folders.last()));
+}
+
+QTEST_MAIN(ChordPlayerTest)
+#include "chord_player_test.moc"
