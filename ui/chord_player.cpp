@@ -38,37 +38,12 @@ void ChordPlayer::stop()
         m_output->stop();
 }
 
-namespace {
-
-// The text with its lines to be broken at spaces only: a message box may
-// otherwise break after a hyphen, a slash or a dot, and cut a package,
-// program or file name in two ("pipewire-" / "pulse"). It reads the same:
-// a hyphen becomes a non-breaking hyphen, and a slash inside a name is held
-// to its neighbours, and a dot to the next, by word joiners, which show as nothing.
-QString breakingAtSpacesOnly(const QString& text)
-{
-    constexpr QChar kNonBreakingHyphen{0x2011};
-    constexpr QChar kWordJoiner{0x2060};
-    const auto joins = [](QChar c) { return c == QLatin1Char('/') || c == QLatin1Char('.'); };
-    QString result;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        const bool inName = i + 1 < text.size() && !c.isSpace() && !text.at(i + 1).isSpace();
-        result += c == QLatin1Char('-') ? kNonBreakingHyphen : c;
-        if (inName && (joins(c) || text.at(i + 1) == QLatin1Char('/')))
-            result += kWordJoiner;
-    }
-    return result;
-}
-
-} // namespace
-
 void ChordPlayer::report(const QString& problem)
 {
     if (m_reported)
         return;
     m_reported = true;
-    emit unavailable(breakingAtSpacesOnly(QStringLiteral("No sound: %1.").arg(problem)));
+    emit unavailable(QStringLiteral("No sound: %1.").arg(problem));
 }
 
 QStringList ChordPlayer::moduleFolders()

@@ -48,8 +48,7 @@ public:
     static std::unique_ptr<AudioOutput> loadModuleOutput(const QStringList& folders, QString& problem);
 
 signals:
-    // There is no sound to be had, and why; sent once a run. The text breaks
-    // across lines only at its spaces.
+    // There is no sound to be had, and why; sent once a run.
     void unavailable(const QString& why);
 
 private:
