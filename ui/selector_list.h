@@ -6,6 +6,8 @@
 #include <span>
 #include <string_view>
 
+class QPainter;
+
 namespace fretmap {
 
 // One of the selector lists: fixed items in rows of a fixed height, one of
@@ -48,6 +50,7 @@ protected:
 
 private:
     int rowsInSight() const;
+    void drawFocusMark(QPainter& painter, const QRect& row) const;
     void scrollTo(int top);
     int typedRow(const QString& text) const;
 
