@@ -101,6 +101,13 @@ BoardPicture::BoardPicture(QWidget* parent)
     m_playStrings = new QAction(toQString(form1::kPlayStringsCaption), this);
     m_playStrings->setObjectName(QStringLiteral("playStrings"));
     connect(m_playStrings, &QAction::triggered, this, [this] { emit playRequested(PlayStyle::StringByString); });
+
+    // One menu for the board's life: a screen reader keeps the items it met
+    // in the first menu, and finds them dead in a menu made anew.
+    m_menu = new QMenu(this);
+    m_menu->setObjectName(QStringLiteral("boardMenu"));
+    m_menu->addAction(m_playChord);
+    m_menu->addAction(m_playStrings);
 }
 
 bool BoardPicture::isMarkerShown(int string, int index) const
@@ -216,11 +223,7 @@ void BoardPicture::keyPressEvent(QKeyEvent* event)
 
 void BoardPicture::contextMenuEvent(QContextMenuEvent* event)
 {
-    QMenu menu{this};
-    menu.setObjectName(QStringLiteral("boardMenu"));
-    menu.addAction(m_playChord);
-    menu.addAction(m_playStrings);
-    menu.exec(event->globalPos());
+    m_menu->exec(event->globalPos());
 }
 
 void BoardPicture::paintEvent(QPaintEvent* event)

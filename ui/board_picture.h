@@ -81,6 +81,7 @@ private:
     QRect m_chordNameRect;
     QAction* m_playChord = nullptr;   // strums the board; its key works anywhere in the window
     QAction* m_playStrings = nullptr; // plays each string alone
+    QMenu* m_menu = nullptr;          // the context menu with both
 };
 
 } // namespace fretmap

@@ -85,6 +85,8 @@ private slots:
     void screenReader();
     void play_data();
     void play();
+    void contextMenu_data();
+    void contextMenu();
     void noSoundIsSaidOnce();
     void soundModuleProblems_data();
     void soundModuleProblems();
@@ -500,6 +502,63 @@ void Form1BehaviourTest::play()
     if (!notice.isEmpty())
         QCOMPARE(spoken->accessibleName(), notice);
     QVERIFY(!m_form->findChild<QMessageBox*>(QStringLiteral("noSound")));
+}
+
+void Form1BehaviourTest::contextMenu_data()
+{
+    QTest::addColumn<QString>("how");
+
+    QTest::newRow("right click") << "right click";
+    QTest::newRow("Shift+F10") << "shift F10";
+}
+
+// The board's context menu, opened twice, names its items to a screen
+// reader each time; opening it plays nothing.
+void Form1BehaviourTest::contextMenu()
+{
+    QFETCH(QString, how);
+
+    QList<std::vector<std::int16_t>> plays;
+    m_form->findChild<ChordPlayer*>()->setOutputFactory(
+        [&](QString&) { return std::make_unique<RecordingOutput>(plays); });
+    runSteps({"List1:0", "display"});
+    auto* board = m_form->findChild<QWidget*>(QStringLiteral("Picture1"));
+    QWindow* window = m_form->windowHandle();
+    const QPoint onBoard = board->mapTo(m_form.get(), board->rect().center());
+    board->setFocus(); // the keys act on the focused board
+
+    for (int opening = 1; opening <= 2; ++opening) {
+        QStringList items;
+        bool allValid = true;
+        // Reads the menu once it is open, then closes it; the keys run the
+        // event loop before the menu opens, too.
+        QTimer reader;
+        connect(&reader, &QTimer::timeout, this, [&] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            if (!menu)
+                return;
+            reader.stop();
+            QAccessibleInterface* access = QAccessible::queryAccessibleInterface(menu);
+            for (int i = 0; i < access->childCount(); ++i) {
+                QAccessibleInterface* item = access->child(i);
+                allValid = allValid && item && item->isValid();
+                if (item && item->isValid())
+                    items << item->text(QAccessible::Name);
+            }
+            menu->close();
+        });
+        reader.start(10);
+        // Through the window, as the window system delivers them, so that Qt
+        // makes the context menu event itself.
+        if (how == QLatin1String("right click"))
+            QTest::mouseClick(window, Qt::RightButton, {}, onBoard);
+        else
+            QTest::keyClick(window, Qt::Key_F10, Qt::ShiftModifier);
+        QVERIFY2(allValid, qPrintable(QStringLiteral("opening %1").arg(opening)));
+        QCOMPARE(items, (QStringList{"Play chord", "Play string by string"}));
+        QTRY_VERIFY(!QApplication::activePopupWidget());
+    }
+    QVERIFY(plays.isEmpty());
 }
 
 // With no sound to be had, the first request says why, on screen and to a
