@@ -122,7 +122,8 @@ void Form1BehaviourTest::click(const QString& listName, int row)
 }
 
 // Steps: "List<n>:<row>" clicks that row, "display" clicks the button, "tab"
-// moves the focus on, "down" presses Down where the focus is.
+// moves the focus on, "down" presses Down and "F9" the play key where the
+// focus is.
 void Form1BehaviourTest::runSteps(const QStringList& steps)
 {
     auto* command1 = m_form->findChild<QPushButton*>(QStringLiteral("Command1"));
@@ -133,6 +134,8 @@ void Form1BehaviourTest::runSteps(const QStringList& steps)
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         } else if (step == QLatin1String("down")) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+        } else if (step == QLatin1String("F9")) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_F9);
         } else {
             const QStringList parts = step.split(QLatin1Char(':'));
             click(parts[0], parts[1].toInt());
@@ -227,6 +230,8 @@ void Form1BehaviourTest::arrowKeys_data()
     QTest::newRow("untouched: end") << tabbed << "List1" << QList<int>{Qt::Key_End} << 11 << "B";
     QTest::newRow("untouched: page down") << tabbed << "List1" << QList<int>{Qt::Key_PageDown} << 0 << "C";
     QTest::newRow("untouched: page up") << tabbed << "List1" << QList<int>{Qt::Key_PageUp} << 0 << "C";
+    QTest::newRow("untouched: space picks the marked row") << tabbed << "List1" << QList<int>{Qt::Key_Space} << 0
+                                                           << "C";
     QTest::newRow("untouched List2: down picks the blank")
         << QStringList{"List1:0", "tab"} << "List2" << QList<int>{Qt::Key_Down} << 0 << "C";
     QTest::newRow("untouched List2: down twice")
@@ -316,6 +321,18 @@ void Form1BehaviourTest::tabIntoListStoresNothing()
     SelectorList* list1 = list(QStringLiteral("List1"));
     QCOMPARE(QApplication::focusWidget(), list1);
     QCOMPARE(list1->pickedRow(), -1);
+
+    // A screen reader finds the focus on the first row, where the focus mark
+    // is drawn, and nothing selected.
+    QAccessibleInterface* listAccess = QAccessible::queryAccessibleInterface(list1);
+    QAccessibleInterface* first = listAccess->child(0);
+    QCOMPARE(listAccess->focusChild(), first);
+    QCOMPARE(first->text(QAccessible::Name), QStringLiteral("C"));
+    for (int row = 0; row < listAccess->childCount(); ++row) {
+        const QAccessible::State state = listAccess->child(row)->state();
+        QCOMPARE(bool(state.focused), row == 0);
+        QVERIFY(!state.selected);
+    }
 
     // Had "C" been stored, this would display C.
     runSteps({"display"});
@@ -432,26 +449,36 @@ void Form1BehaviourTest::play_data()
     QTest::addColumn<QList<int>>("notes"); // strum order, worked by hand; none: nothing sounds
     QTest::addColumn<PlayStyle>("style");
     QTest::addColumn<QString>("notice"); // what a screen reader hears instead, if anything
+    QTest::addColumn<int>("stops"); // of a sound that the steps left ringing
 
     const QList<int> c{48, 52, 55, 60, 64};
     const QList<int> cm{48, 55, 60, 63, 67};
     const auto chord = PlayStyle::Chord;
-    QTest::newRow("C by the play key in a list") << QStringList{"List1:0", "display"} << "F9 list" << c << chord << "";
+    QTest::newRow("C by the play key in a list") << QStringList{"List1:0", "display"} << "F9 list" << c << chord << "" << 0;
     QTest::newRow("Cm at base fret 3 by a click") << QStringList{"List1:0", "List2:1", "display"} << "click" << cm
-                                                  << chord << "";
-    QTest::newRow("Space on the board") << QStringList{"List1:0", "display"} << "space" << c << chord << "";
-    QTest::newRow("Enter on the board") << QStringList{"List1:0", "display"} << "enter" << c << chord << "";
+                                                  << chord << "" << 0;
+    QTest::newRow("Space on the board") << QStringList{"List1:0", "display"} << "space" << c << chord << "" << 0;
+    QTest::newRow("Enter on the board") << QStringList{"List1:0", "display"} << "enter" << c << chord << "" << 0;
     QTest::newRow("string by string from Shift+F10") << QStringList{"List1:0", "List2:1", "display"} << "menu strings"
-                                                     << cm << PlayStyle::StringByString << "";
+                                                     << cm << PlayStyle::StringByString << "" << 0;
     QTest::newRow("chord from the context menu") << QStringList{"List1:0", "display"} << "menu chord" << c << chord
-                                                 << "";
+                                                 << "" << 0;
     QTest::newRow("the last display, not the lists now") << QStringList{"List1:0", "display", "List2:1"} << "click"
-                                                         << c << chord << "";
+                                                         << c << chord << "" << 0;
     QTest::newRow("before any display") << QStringList{"List1:0"} << "click" << QList<int>{} << chord
-                                        << "No chord shown: nothing to play";
+                                        << "No chord shown: nothing to play" << 0;
     QTest::newRow("the unknown chord") << QStringList{"List2:1", "display"} << "F9 list" << QList<int>{} << chord
-                                       << "Unknown chord: nothing to play";
-    QTest::newRow("display alone is silent") << QStringList{"List1:0", "display"} << "" << QList<int>{} << chord << "";
+                                       << "Unknown chord: nothing to play" << 0;
+    QTest::newRow("display alone is silent") << QStringList{"List1:0", "display"} << "" << QList<int>{} << chord << "" << 0;
+    QTest::newRow("keypad Enter on the board") << QStringList{"List1:0", "display"} << "keypad enter" << c << chord
+                                               << "" << 0;
+    QTest::newRow("a middle click plays nothing") << QStringList{"List1:0", "display"} << "middle click"
+                                                  << QList<int>{} << chord << "" << 0;
+    // C still rings when the unknown chord is displayed: asking to hear the
+    // unknown chord silences it.
+    QTest::newRow("the unknown chord stops the one ringing")
+        << QStringList{"List1:0", "display", "F9", "List9:2", "List8:2", "display"} << "F9 list" << QList<int>{}
+        << chord << "Unknown chord: nothing to play" << 1;
 }
 
 void Form1BehaviourTest::play()
@@ -461,21 +488,29 @@ void Form1BehaviourTest::play()
     QFETCH(QList<int>, notes);
     QFETCH(PlayStyle, style);
     QFETCH(QString, notice);
+    QFETCH(int, stops);
 
     QList<std::vector<std::int16_t>> plays;
+    int stopped = 0;
     auto* player = m_form->findChild<ChordPlayer*>();
     QVERIFY(player);
-    player->setOutputFactory([&](QString&) { return std::make_unique<RecordingOutput>(plays); });
+    player->setOutputFactory([&](QString&) { return std::make_unique<RecordingOutput>(plays, &stopped); });
 
     runSteps(steps);
+    plays.clear(); // what the steps played; what counts is the request's
     auto* board = m_form->findChild<QWidget*>(QStringLiteral("Picture1"));
     if (request == QLatin1String("F9 list")) {
         QTest::keyClick(list(QStringLiteral("List1")), Qt::Key_F9);
     } else if (request == QLatin1String("click")) {
         QTest::mouseClick(board, Qt::LeftButton);
+    } else if (request == QLatin1String("middle click")) {
+        QTest::mouseClick(board, Qt::MiddleButton);
     } else if (request == QLatin1String("space") || request == QLatin1String("enter")) {
         board->setFocus();
         QTest::keyClick(board, request == QLatin1String("space") ? Qt::Key_Space : Qt::Key_Return);
+    } else if (request == QLatin1String("keypad enter")) {
+        board->setFocus();
+        QTest::keyClick(board, Qt::Key_Enter, Qt::KeypadModifier);
     } else if (request.startsWith(QLatin1String("menu"))) {
         // The menu names the play key beside "Play chord".
         const bool strings = request.endsWith(QLatin1String("strings"));
@@ -498,6 +533,7 @@ void Form1BehaviourTest::play()
         const std::vector<int> expected(notes.begin(), notes.end());
         QVERIFY(plays.first() == fretmap::renderPluckedNotes(expected, style, RecordingOutput::kRate));
     }
+    QCOMPARE(stopped, stops);
     auto* spoken = m_form->findChild<QWidget*>(QStringLiteral("spokenNotice"));
     if (!notice.isEmpty())
         QCOMPARE(spoken->accessibleName(), notice);
