@@ -41,6 +41,16 @@ void displayEntry(QWidget& form, const fretmap::ChordEntry& entry)
     form.findChild<QPushButton*>(QStringLiteral("Command1"))->click();
 }
 
+// The commonest colour of an area: what fills it, around any text on it.
+QColor fillOf(const QImage& image, const QRect& area)
+{
+    QHash<QRgb, int> counts;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            ++counts[image.pixel(x, y)];
+    return QColor::fromRgb(std::max_element(counts.cbegin(), counts.cend()).key());
+}
+
 
 } // namespace
 
@@ -204,8 +214,12 @@ void Form1LayoutTest::listItems()
     QCOMPARE(list->count() * 12, inside.height());
 
     // Each item can be told from the others on screen: none is cut short,
-    // as "sus2" and "sus4" would both be to "su...".
+    // as "sus2" and "sus4" would both be to "su...". Nothing picked yet, no
+    // row is drawn as picked: each lies on the list's base.
     const QImage image = list->grab().toImage();
+    const QColor base = list->palette().color(QPalette::Base);
+    for (int row = 0; row < list->count(); ++row)
+        QCOMPARE(fillOf(image, list->rowRect(row)), base);
     for (int row = 0; row < list->count(); ++row)
         for (int other = row + 1; other < list->count(); ++other)
             QVERIFY2(image.copy(list->rowRect(row)) != image.copy(list->rowRect(other)),
@@ -227,9 +241,10 @@ void Form1LayoutTest::listItems()
         QCOMPARE(item->text(QAccessible::Name), items[row].trimmed().isEmpty() ? QStringLiteral("none") : items[row]);
         QVERIFY(item->state().selectable && !item->state().selected && !item->state().invisible);
     }
-    // The pick is the selected item, and the focused one.
+    // The pick is the selected item, and the focused one, and shows.
     const int last = list->count() - 1;
     list->pick(last);
+    QVERIFY(fillOf(list->grab().toImage(), list->rowRect(last)) != base);
     for (int row = 0; row <= last; ++row) {
         const QAccessible::State state = listAccess->child(row)->state();
         QCOMPARE(bool(state.selected), row == last);
@@ -369,7 +384,11 @@ void Form1LayoutTest::markers()
     const QImage bare = picture->grab().toImage();
     picture->setMarkerVisible(string, index, true);
     const QImage shown = picture->grab().toImage();
+    // The window shows it as soon as the event loop has run, and then no
+    // more once hidden: grab() paints afresh, the window only what was asked.
+    QTRY_COMPARE(onScreen(*picture), shown.convertToFormat(QImage::Format_RGB32));
     picture->setMarkerVisible(string, index, false);
+    QTRY_COMPARE(onScreen(*picture), bare.convertToFormat(QImage::Format_RGB32));
     QRect ink;
     for (int y = 0; y < shown.height(); ++y)
         for (int x = 0; x < shown.width(); ++x)
@@ -693,11 +712,7 @@ void Form1LayoutTest::focusShows()
     // and from the rows around it; nothing changes outside the row.
     const QRect row = list->rowRect(markedRow);
     QVERIFY(row.contains(changed));
-    QHash<QRgb, int> counts; // within the row's outer pixels, the commonest is the fill
-    for (int y = row.top() + 1; y < row.bottom(); ++y)
-        for (int x = row.left() + 1; x < row.right(); ++x)
-            ++counts[focused.pixel(x, y)];
-    const QColor fill = QColor::fromRgb(std::max_element(counts.cbegin(), counts.cend()).key());
+    const QColor fill = fillOf(focused, row.adjusted(1, 1, -1, -1)); // within the mark
     QVERIFY2(ringStandsOut(row, fill), qPrintable(fill.name()));
     QVERIFY(ringStandsOut(row, list->palette().color(QPalette::Base)));
 }
