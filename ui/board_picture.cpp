@@ -14,6 +14,7 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <cmath>
 #include <stdexcept>
 #include <string>
 
@@ -36,6 +37,22 @@ QFont boardFont(double pointSize)
 QRect textRect(QPoint topLeft, const QFont& font, const QString& text)
 {
     return {topLeft, QFontMetrics(font).boundingRect(0, 0, 2000, 2000, Qt::TextExpandTabs, text).size()};
+}
+
+// The focus frame: a band this wide just inside the board's border, clear of
+// the strings, frets and texts, which start further in.
+constexpr int kFocusFrameWidth = 2;
+
+// WCAG's contrast ratio of two colours, from 1 (none) to 21.
+double contrastRatio(const QColor& a, const QColor& b)
+{
+    const auto luminance = [](const QColor& c) {
+        const auto linear = [](double v) { return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+        return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
+    };
+    const double la = luminance(a);
+    const double lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }
 
 const design::MarkerDesign* markerDesign(int index)
@@ -84,6 +101,13 @@ BoardPicture::BoardPicture(QWidget* parent)
     m_playStrings = new QAction(toQString(form1::kPlayStringsCaption), this);
     m_playStrings->setObjectName(QStringLiteral("playStrings"));
     connect(m_playStrings, &QAction::triggered, this, [this] { emit playRequested(PlayStyle::StringByString); });
+
+    // One menu for the board's life: a screen reader keeps the items it met
+    // in the first menu, and finds them dead in a menu made anew.
+    m_menu = new QMenu(this);
+    m_menu->setObjectName(QStringLiteral("boardMenu"));
+    m_menu->addAction(m_playChord);
+    m_menu->addAction(m_playStrings);
 }
 
 bool BoardPicture::isMarkerShown(int string, int index) const
@@ -199,11 +223,7 @@ void BoardPicture::keyPressEvent(QKeyEvent* event)
 
 void BoardPicture::contextMenuEvent(QContextMenuEvent* event)
 {
-    QMenu menu{this};
-    menu.setObjectName(QStringLiteral("boardMenu"));
-    menu.addAction(m_playChord);
-    menu.addAction(m_playStrings);
-    menu.exec(event->globalPos());
+    m_menu->exec(event->globalPos());
 }
 
 void BoardPicture::paintEvent(QPaintEvent* event)
@@ -215,6 +235,8 @@ void BoardPicture::paintEvent(QPaintEvent* event)
     // at a fraction of a stroked line's cost.
     QPainter painter(this);
     const QColor ink = QColor::fromRgb(design::kInk);
+    if (hasFocus())
+        drawFocusFrame(painter);
     const QPoint client = contentsRect().topLeft();
     const int left = client.x() + twipsToPixels(design::kStringLeft);
     const int right = client.x() + twipsToPixels(design::kStringRight);
@@ -244,6 +266,22 @@ void BoardPicture::paintEvent(QPaintEvent* event)
     painter.drawText(m_baseFretRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextExpandTabs, m_baseFretText);
     painter.setFont(m_chordNameFont);
     painter.drawText(m_chordNameRect, flags, m_chordName);
+}
+
+// The desktop's focus colour, as other controls show the focus, unless it is
+// too pale to see on the white paper; then the ink.
+void BoardPicture::drawFocusFrame(QPainter& painter) const
+{
+    const QColor paper = QColor::fromRgb(design::kPaper);
+    QColor colour = palette().color(QPalette::Highlight);
+    if (contrastRatio(colour, paper) < 3.0)
+        colour = QColor::fromRgb(design::kInk);
+    const QRect inside = contentsRect();
+    const QRect hole = inside.adjusted(kFocusFrameWidth, kFocusFrameWidth, -kFocusFrameWidth, -kFocusFrameWidth);
+    painter.fillRect(inside.left(), inside.top(), inside.width(), kFocusFrameWidth, colour);
+    painter.fillRect(inside.left(), hole.bottom() + 1, inside.width(), kFocusFrameWidth, colour);
+    painter.fillRect(inside.left(), hole.top(), kFocusFrameWidth, hole.height(), colour);
+    painter.fillRect(hole.right() + 1, hole.top(), kFocusFrameWidth, hole.height(), colour);
 }
 
 } // namespace fretmap

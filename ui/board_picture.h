@@ -11,12 +11,15 @@
 #include <string_view>
 
 class QAction;
+class QMenu;
+class QPainter;
 
 namespace fretmap {
 
 // Picture1: the fretboard. It draws its strings and frets, the markers that
 // a display cycle shows, the base-fret number and the chord name itself,
-// from what the three board operations last set. A click, Space or Enter,
+// from what the three board operations last set, and a frame inside its
+// border while it has the keyboard focus. A click, Space or Enter,
 // its context menu or the play key (anywhere in its window) asks to hear
 // what it shows.
 class BoardPicture : public QFrame, public BoardSurface {
@@ -64,6 +67,7 @@ protected:
 
 private:
     void placeChordName();
+    void drawFocusFrame(QPainter& painter) const;
 
     // m_shown[string - 1][index], indexed by string state; the index
     // between the last fret cell and the muted string names no marker.
@@ -77,6 +81,7 @@ private:
     QRect m_chordNameRect;
     QAction* m_playChord = nullptr;   // strums the board; its key works anywhere in the window
     QAction* m_playStrings = nullptr; // plays each string alone
+    QMenu* m_menu = nullptr;          // the context menu with both
 };
 
 } // namespace fretmap

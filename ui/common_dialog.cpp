@@ -50,8 +50,12 @@ void CommonDialog::showHelp()
             tellUser(tr("Cannot find the help file \"%1\".").arg(m_helpFile));
         return;
     }
-    if (!m_opener || !m_opener(QUrl::fromLocalFile(path)))
+    if (!m_opener || !m_opener(QUrl::fromLocalFile(path))) {
+        // Said first, then the guide comes to the front: Contents always
+        // ends in help the guitarist can read.
         tellUser(tr("No program on this desktop can open the help file \"%1\".").arg(path));
+        showGuide();
+    }
 }
 
 bool CommonDialog::showGuide()

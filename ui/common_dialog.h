@@ -39,8 +39,9 @@ public:
 
     // Looks for the help file in the working directory, then in the
     // program's own directory, and asks the opener to open the first regular
-    // file found. When there is none, the program's own guide is shown
-    // instead. Whatever fails is said in a message that does not block.
+    // file found. When there is none, or nothing opens it, the program's own
+    // guide is shown instead. Whatever fails is said in a message that does
+    // not block.
     void showHelp();
 
     void setOpener(Opener opener) { m_opener = std::move(opener); }

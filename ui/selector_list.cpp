@@ -237,6 +237,19 @@ void SelectorList::paintEvent(QPaintEvent* /*event*/)
         option.state.setFlag(QStyle::State_HasFocus, hasFocus() && row == currentRow());
         style()->drawControl(QStyle::CE_ItemViewItem, &option, &painter, this);
     }
+    if (hasFocus())
+        drawFocusMark(painter, rowRect(currentRow()).translated(-inside.topLeft()));
+}
+
+// The style's own focus mark is faint, and all but lost on a picked row: a
+// line in the text's colour around the row, which stands out from the base
+// around it and from the highlight within, shows where the keys act.
+void SelectorList::drawFocusMark(QPainter& painter, const QRect& row) const
+{
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(palette().color(QPalette::Text));
+    painter.drawRect(row.adjusted(0, 0, -1, -1));
 }
 
 void SelectorList::mousePressEvent(QMouseEvent* event)

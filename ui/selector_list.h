@@ -6,10 +6,13 @@
 #include <span>
 #include <string_view>
 
+class QPainter;
+
 namespace fretmap {
 
 // One of the selector lists: fixed items in rows of a fixed height, one of
-// them picked at most, drawn by the style as an item view draws its rows.
+// them picked at most, drawn by the style as an item view draws its rows,
+// with a line around the current row while the list has the focus.
 // A click picks; Up, Down, Home, End, PageUp, PageDown and a typed letter
 // move and pick. Nothing takes a pick back: the chord selection has no
 // "nothing picked" for a list once it has been picked. Each pick is
@@ -48,6 +51,7 @@ protected:
 
 private:
     int rowsInSight() const;
+    void drawFocusMark(QPainter& painter, const QRect& row) const;
     void scrollTo(int top);
     int typedRow(const QString& text) const;
 

@@ -95,22 +95,24 @@ void CommonDialogTest::showHelp_data()
     QTest::addColumn<qint16>("command");
     QTest::addColumn<QString>("inWorkDir");  // "file", "dir" or ""
     QTest::addColumn<bool>("inProgramDir");
-    QTest::addColumn<bool>("hasOpener");
+    QTest::addColumn<QString>("opener");     // "works", "fails" or "" for none
     QTest::addColumn<QString>("opens");      // "work", "program" or "" for none
     QTest::addColumn<QString>("messageNames"); // what the message must contain, "" for no message
     QTest::addColumn<bool>("guide");           // the program's own guide is shown
 
     const QString name = QStringLiteral("fretmap-test-help.hlp");
-    QTest::newRow("in the working directory") << name << qint16(3) << "file" << false << true << "work" << "" << false;
-    QTest::newRow("in the program's directory") << name << qint16(3) << "" << true << true << "program" << "" << false;
-    QTest::newRow("working directory first") << name << qint16(3) << "file" << true << true << "work" << "" << false;
-    QTest::newRow("missing") << name << qint16(3) << "" << false << true << "" << "" << true;
-    QTest::newRow("a directory of that name") << name << qint16(3) << "dir" << false << true << "" << "" << true;
-    QTest::newRow("missing, no opener") << name << qint16(3) << "" << false << false << "" << "" << true;
-    QTest::newRow("no opener") << name << qint16(3) << "file" << false << false << "" << name << false;
-    QTest::newRow("another help command") << name << qint16(1) << "file" << false << true << "" << name << false;
-    QTest::newRow("another help command, missing") << name << qint16(1) << "" << false << true << "" << name << false;
-    QTest::newRow("no file name") << QString() << qint16(3) << "" << false << true << "" << "help file" << false;
+    QTest::newRow("in the working directory") << name << qint16(3) << "file" << false << "works" << "work" << "" << false;
+    QTest::newRow("in the program's directory") << name << qint16(3) << "" << true << "works" << "program" << "" << false;
+    QTest::newRow("working directory first") << name << qint16(3) << "file" << true << "works" << "work" << "" << false;
+    QTest::newRow("missing") << name << qint16(3) << "" << false << "works" << "" << "" << true;
+    QTest::newRow("a directory of that name") << name << qint16(3) << "dir" << false << "works" << "" << "" << true;
+    QTest::newRow("missing, no opener") << name << qint16(3) << "" << false << "" << "" << "" << true;
+    QTest::newRow("no opener") << name << qint16(3) << "file" << false << "" << "" << name << true;
+    QTest::newRow("an opener that fails") << name << qint16(3) << "file" << false << "fails" << "work"
+                                          << "No program on this desktop can open" << true;
+    QTest::newRow("another help command") << name << qint16(1) << "file" << false << "works" << "" << name << false;
+    QTest::newRow("another help command, missing") << name << qint16(1) << "" << false << "works" << "" << name << false;
+    QTest::newRow("no file name") << QString() << qint16(3) << "" << false << "works" << "" << "help file" << false;
 }
 
 void CommonDialogTest::showHelp()
@@ -119,7 +121,7 @@ void CommonDialogTest::showHelp()
     QFETCH(qint16, command);
     QFETCH(QString, inWorkDir);
     QFETCH(bool, inProgramDir);
-    QFETCH(bool, hasOpener);
+    QFETCH(QString, opener);
     QFETCH(QString, opens);
     QFETCH(QString, messageNames);
     QFETCH(bool, guide);
@@ -142,13 +144,13 @@ void CommonDialogTest::showHelp()
 
     CommonDialog dialog(m_window.get());
     QList<QUrl> requests;
-    if (hasOpener)
+    if (opener.isEmpty())
+        dialog.setOpener({});
+    else
         dialog.setOpener([&](const QUrl& url) {
             requests << url;
-            return true;
+            return opener == QLatin1String("works");
         });
-    else
-        dialog.setOpener({});
 
     dialog.setHelpFile(fileName);
     dialog.setHelpCommand(command);
@@ -168,7 +170,11 @@ void CommonDialogTest::showHelp()
         QVERIFY(shownGuide);
         QTRY_VERIFY(shownGuide->isVisible());
         QCOMPARE(guides.first()->windowModality(), Qt::NonModal);
-        QVERIFY(!guides.first()->accessibleName().isEmpty() && !guides.first()->windowTitle().isEmpty());
+        // The guide's own title, on the title bar and for a screen reader.
+        QCOMPARE(guides.first()->windowTitle(), QStringLiteral("Fretmap user guide"));
+        QCOMPARE(guides.first()->accessibleName(), QStringLiteral("Fretmap user guide"));
+        // In front, after any message: it is where Contents ends.
+        QTRY_COMPARE(QApplication::activeWindow(), guides.first());
         QCOMPARE(QAccessible::queryAccessibleInterface(guides.first())->role(), QAccessible::Window);
         // A text to read from the caret, line by line, not a label read whole.
         QAccessibleInterface* text = QAccessible::queryAccessibleInterface(shownGuide);

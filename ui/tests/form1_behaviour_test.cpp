@@ -85,6 +85,8 @@ private slots:
     void screenReader();
     void play_data();
     void play();
+    void contextMenu_data();
+    void contextMenu();
     void noSoundIsSaidOnce();
     void soundModuleProblems_data();
     void soundModuleProblems();
@@ -120,7 +122,8 @@ void Form1BehaviourTest::click(const QString& listName, int row)
 }
 
 // Steps: "List<n>:<row>" clicks that row, "display" clicks the button, "tab"
-// moves the focus on, "down" presses Down where the focus is.
+// moves the focus on, "down" presses Down and "F9" the play key where the
+// focus is.
 void Form1BehaviourTest::runSteps(const QStringList& steps)
 {
     auto* command1 = m_form->findChild<QPushButton*>(QStringLiteral("Command1"));
@@ -131,6 +134,8 @@ void Form1BehaviourTest::runSteps(const QStringList& steps)
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         } else if (step == QLatin1String("down")) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+        } else if (step == QLatin1String("F9")) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_F9);
         } else {
             const QStringList parts = step.split(QLatin1Char(':'));
             click(parts[0], parts[1].toInt());
@@ -225,6 +230,8 @@ void Form1BehaviourTest::arrowKeys_data()
     QTest::newRow("untouched: end") << tabbed << "List1" << QList<int>{Qt::Key_End} << 11 << "B";
     QTest::newRow("untouched: page down") << tabbed << "List1" << QList<int>{Qt::Key_PageDown} << 0 << "C";
     QTest::newRow("untouched: page up") << tabbed << "List1" << QList<int>{Qt::Key_PageUp} << 0 << "C";
+    QTest::newRow("untouched: space picks the marked row") << tabbed << "List1" << QList<int>{Qt::Key_Space} << 0
+                                                           << "C";
     QTest::newRow("untouched List2: down picks the blank")
         << QStringList{"List1:0", "tab"} << "List2" << QList<int>{Qt::Key_Down} << 0 << "C";
     QTest::newRow("untouched List2: down twice")
@@ -315,6 +322,18 @@ void Form1BehaviourTest::tabIntoListStoresNothing()
     QCOMPARE(QApplication::focusWidget(), list1);
     QCOMPARE(list1->pickedRow(), -1);
 
+    // A screen reader finds the focus on the first row, where the focus mark
+    // is drawn, and nothing selected.
+    QAccessibleInterface* listAccess = QAccessible::queryAccessibleInterface(list1);
+    QAccessibleInterface* first = listAccess->child(0);
+    QCOMPARE(listAccess->focusChild(), first);
+    QCOMPARE(first->text(QAccessible::Name), QStringLiteral("C"));
+    for (int row = 0; row < listAccess->childCount(); ++row) {
+        const QAccessible::State state = listAccess->child(row)->state();
+        QCOMPARE(bool(state.focused), row == 0);
+        QVERIFY(!state.selected);
+    }
+
     // Had "C" been stored, this would display C.
     runSteps({"display"});
     QCOMPARE(boardOf(*m_form).name, QStringLiteral("unknown"));
@@ -353,7 +372,7 @@ void Form1BehaviourTest::contents_data()
 
     QTest::newRow("help file present") << true << true << true << false;
     QTest::newRow("help file missing") << false << true << false << true;
-    QTest::newRow("nothing opens it") << true << false << true << false;
+    QTest::newRow("nothing opens it: the message, then the guide") << true << false << true << true;
 }
 
 void Form1BehaviourTest::contents()
@@ -397,7 +416,7 @@ void Form1BehaviourTest::contents()
     }
 
     auto* message = m_form->findChild<QMessageBox*>(QStringLiteral("helpMessage"));
-    if ((fileThere && openerSucceeds) || guide) {
+    if (!fileThere || openerSucceeds) {
         QVERIFY(!message);
     } else {
         QVERIFY(message);
@@ -430,26 +449,36 @@ void Form1BehaviourTest::play_data()
     QTest::addColumn<QList<int>>("notes"); // strum order, worked by hand; none: nothing sounds
     QTest::addColumn<PlayStyle>("style");
     QTest::addColumn<QString>("notice"); // what a screen reader hears instead, if anything
+    QTest::addColumn<int>("stops"); // of a sound that the steps left ringing
 
     const QList<int> c{48, 52, 55, 60, 64};
     const QList<int> cm{48, 55, 60, 63, 67};
     const auto chord = PlayStyle::Chord;
-    QTest::newRow("C by the play key in a list") << QStringList{"List1:0", "display"} << "F9 list" << c << chord << "";
+    QTest::newRow("C by the play key in a list") << QStringList{"List1:0", "display"} << "F9 list" << c << chord << "" << 0;
     QTest::newRow("Cm at base fret 3 by a click") << QStringList{"List1:0", "List2:1", "display"} << "click" << cm
-                                                  << chord << "";
-    QTest::newRow("Space on the board") << QStringList{"List1:0", "display"} << "space" << c << chord << "";
-    QTest::newRow("Enter on the board") << QStringList{"List1:0", "display"} << "enter" << c << chord << "";
+                                                  << chord << "" << 0;
+    QTest::newRow("Space on the board") << QStringList{"List1:0", "display"} << "space" << c << chord << "" << 0;
+    QTest::newRow("Enter on the board") << QStringList{"List1:0", "display"} << "enter" << c << chord << "" << 0;
     QTest::newRow("string by string from Shift+F10") << QStringList{"List1:0", "List2:1", "display"} << "menu strings"
-                                                     << cm << PlayStyle::StringByString << "";
+                                                     << cm << PlayStyle::StringByString << "" << 0;
     QTest::newRow("chord from the context menu") << QStringList{"List1:0", "display"} << "menu chord" << c << chord
-                                                 << "";
+                                                 << "" << 0;
     QTest::newRow("the last display, not the lists now") << QStringList{"List1:0", "display", "List2:1"} << "click"
-                                                         << c << chord << "";
+                                                         << c << chord << "" << 0;
     QTest::newRow("before any display") << QStringList{"List1:0"} << "click" << QList<int>{} << chord
-                                        << "No chord shown: nothing to play";
+                                        << "No chord shown: nothing to play" << 0;
     QTest::newRow("the unknown chord") << QStringList{"List2:1", "display"} << "F9 list" << QList<int>{} << chord
-                                       << "Unknown chord: nothing to play";
-    QTest::newRow("display alone is silent") << QStringList{"List1:0", "display"} << "" << QList<int>{} << chord << "";
+                                       << "Unknown chord: nothing to play" << 0;
+    QTest::newRow("display alone is silent") << QStringList{"List1:0", "display"} << "" << QList<int>{} << chord << "" << 0;
+    QTest::newRow("keypad Enter on the board") << QStringList{"List1:0", "display"} << "keypad enter" << c << chord
+                                               << "" << 0;
+    QTest::newRow("a middle click plays nothing") << QStringList{"List1:0", "display"} << "middle click"
+                                                  << QList<int>{} << chord << "" << 0;
+    // C still rings when the unknown chord is displayed: asking to hear the
+    // unknown chord silences it.
+    QTest::newRow("the unknown chord stops the one ringing")
+        << QStringList{"List1:0", "display", "F9", "List9:2", "List8:2", "display"} << "F9 list" << QList<int>{}
+        << chord << "Unknown chord: nothing to play" << 1;
 }
 
 void Form1BehaviourTest::play()
@@ -459,21 +488,29 @@ void Form1BehaviourTest::play()
     QFETCH(QList<int>, notes);
     QFETCH(PlayStyle, style);
     QFETCH(QString, notice);
+    QFETCH(int, stops);
 
     QList<std::vector<std::int16_t>> plays;
+    int stopped = 0;
     auto* player = m_form->findChild<ChordPlayer*>();
     QVERIFY(player);
-    player->setOutputFactory([&](QString&) { return std::make_unique<RecordingOutput>(plays); });
+    player->setOutputFactory([&](QString&) { return std::make_unique<RecordingOutput>(plays, &stopped); });
 
     runSteps(steps);
+    plays.clear(); // what the steps played; what counts is the request's
     auto* board = m_form->findChild<QWidget*>(QStringLiteral("Picture1"));
     if (request == QLatin1String("F9 list")) {
         QTest::keyClick(list(QStringLiteral("List1")), Qt::Key_F9);
     } else if (request == QLatin1String("click")) {
         QTest::mouseClick(board, Qt::LeftButton);
+    } else if (request == QLatin1String("middle click")) {
+        QTest::mouseClick(board, Qt::MiddleButton);
     } else if (request == QLatin1String("space") || request == QLatin1String("enter")) {
         board->setFocus();
         QTest::keyClick(board, request == QLatin1String("space") ? Qt::Key_Space : Qt::Key_Return);
+    } else if (request == QLatin1String("keypad enter")) {
+        board->setFocus();
+        QTest::keyClick(board, Qt::Key_Enter, Qt::KeypadModifier);
     } else if (request.startsWith(QLatin1String("menu"))) {
         // The menu names the play key beside "Play chord".
         const bool strings = request.endsWith(QLatin1String("strings"));
@@ -496,10 +533,68 @@ void Form1BehaviourTest::play()
         const std::vector<int> expected(notes.begin(), notes.end());
         QVERIFY(plays.first() == fretmap::renderPluckedNotes(expected, style, RecordingOutput::kRate));
     }
+    QCOMPARE(stopped, stops);
     auto* spoken = m_form->findChild<QWidget*>(QStringLiteral("spokenNotice"));
     if (!notice.isEmpty())
         QCOMPARE(spoken->accessibleName(), notice);
     QVERIFY(!m_form->findChild<QMessageBox*>(QStringLiteral("noSound")));
+}
+
+void Form1BehaviourTest::contextMenu_data()
+{
+    QTest::addColumn<QString>("how");
+
+    QTest::newRow("right click") << "right click";
+    QTest::newRow("Shift+F10") << "shift F10";
+}
+
+// The board's context menu, opened twice, names its items to a screen
+// reader each time; opening it plays nothing.
+void Form1BehaviourTest::contextMenu()
+{
+    QFETCH(QString, how);
+
+    QList<std::vector<std::int16_t>> plays;
+    m_form->findChild<ChordPlayer*>()->setOutputFactory(
+        [&](QString&) { return std::make_unique<RecordingOutput>(plays); });
+    runSteps({"List1:0", "display"});
+    auto* board = m_form->findChild<QWidget*>(QStringLiteral("Picture1"));
+    QWindow* window = m_form->windowHandle();
+    const QPoint onBoard = board->mapTo(m_form.get(), board->rect().center());
+    board->setFocus(); // the keys act on the focused board
+
+    for (int opening = 1; opening <= 2; ++opening) {
+        QStringList items;
+        bool allValid = true;
+        // Reads the menu once it is open, then closes it; the keys run the
+        // event loop before the menu opens, too.
+        QTimer reader;
+        connect(&reader, &QTimer::timeout, this, [&] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            if (!menu)
+                return;
+            reader.stop();
+            QAccessibleInterface* access = QAccessible::queryAccessibleInterface(menu);
+            for (int i = 0; i < access->childCount(); ++i) {
+                QAccessibleInterface* item = access->child(i);
+                allValid = allValid && item && item->isValid();
+                if (item && item->isValid())
+                    items << item->text(QAccessible::Name);
+            }
+            menu->close();
+        });
+        reader.start(10);
+        // Through the window, as the window system delivers them, so that Qt
+        // makes the context menu event itself.
+        if (how == QLatin1String("right click"))
+            QTest::mouseClick(window, Qt::RightButton, {}, onBoard);
+        else
+            QTest::keyClick(window, Qt::Key_F10, Qt::ShiftModifier);
+        QVERIFY2(allValid, qPrintable(QStringLiteral("opening %1").arg(opening)));
+        QCOMPARE(items, (QStringList{"Play chord", "Play string by string"}));
+        QTRY_VERIFY(!QApplication::activePopupWidget());
+    }
+    QVERIFY(plays.isEmpty());
 }
 
 // With no sound to be had, the first request says why, on screen and to a

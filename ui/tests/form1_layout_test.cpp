@@ -5,6 +5,7 @@
 
 #include "chord/chord_catalogue.h"
 #include "dark_desktop.h"
+#include "on_screen.h"
 #include "ui/board_picture.h"
 #include "ui/form1.h"
 #include "ui/selector_list.h"
@@ -22,6 +23,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 using fretmap::Form1;
 
@@ -37,6 +39,16 @@ void displayEntry(QWidget& form, const fretmap::ChordEntry& entry)
     for (int list = 2; list <= 9; ++list, code /= 10)
         form.findChild<fretmap::SelectorList*>(QStringLiteral("List%1").arg(list))->pick(code % 10);
     form.findChild<QPushButton*>(QStringLiteral("Command1"))->click();
+}
+
+// The commonest colour of an area: what fills it, around any text on it.
+QColor fillOf(const QImage& image, const QRect& area)
+{
+    QHash<QRgb, int> counts;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            ++counts[image.pixel(x, y)];
+    return QColor::fromRgb(std::max_element(counts.cbegin(), counts.cend()).key());
 }
 
 
@@ -70,6 +82,8 @@ private slots:
     void resizeMovesNothing();
     void boardLegibleForEveryChord();
     void boardUnderDarkPalette();
+    void focusShows_data();
+    void focusShows();
 
 private:
     QWidget* control(const char* name) const
@@ -200,8 +214,12 @@ void Form1LayoutTest::listItems()
     QCOMPARE(list->count() * 12, inside.height());
 
     // Each item can be told from the others on screen: none is cut short,
-    // as "sus2" and "sus4" would both be to "su...".
+    // as "sus2" and "sus4" would both be to "su...". Nothing picked yet, no
+    // row is drawn as picked: each lies on the list's base.
     const QImage image = list->grab().toImage();
+    const QColor base = list->palette().color(QPalette::Base);
+    for (int row = 0; row < list->count(); ++row)
+        QCOMPARE(fillOf(image, list->rowRect(row)), base);
     for (int row = 0; row < list->count(); ++row)
         for (int other = row + 1; other < list->count(); ++other)
             QVERIFY2(image.copy(list->rowRect(row)) != image.copy(list->rowRect(other)),
@@ -223,9 +241,10 @@ void Form1LayoutTest::listItems()
         QCOMPARE(item->text(QAccessible::Name), items[row].trimmed().isEmpty() ? QStringLiteral("none") : items[row]);
         QVERIFY(item->state().selectable && !item->state().selected && !item->state().invisible);
     }
-    // The pick is the selected item, and the focused one.
+    // The pick is the selected item, and the focused one, and shows.
     const int last = list->count() - 1;
     list->pick(last);
+    QVERIFY(fillOf(list->grab().toImage(), list->rowRect(last)) != base);
     for (int row = 0; row <= last; ++row) {
         const QAccessible::State state = listAccess->child(row)->state();
         QCOMPARE(bool(state.selected), row == last);
@@ -365,7 +384,11 @@ void Form1LayoutTest::markers()
     const QImage bare = picture->grab().toImage();
     picture->setMarkerVisible(string, index, true);
     const QImage shown = picture->grab().toImage();
+    // The window shows it as soon as the event loop has run, and then no
+    // more once hidden: grab() paints afresh, the window only what was asked.
+    QTRY_COMPARE(onScreen(*picture), shown.convertToFormat(QImage::Format_RGB32));
     picture->setMarkerVisible(string, index, false);
+    QTRY_COMPARE(onScreen(*picture), bare.convertToFormat(QImage::Format_RGB32));
     QRect ink;
     for (int y = 0; y < shown.height(); ++y)
         for (int x = 0; x < shown.width(); ++x)
@@ -596,6 +619,102 @@ void Form1LayoutTest::boardUnderDarkPalette()
     // A string past the last fret, and the nut.
     QVERIFY(contrastRatio(board.pixelColor(client + QPoint(212, 24)), paper) >= 3.0);
     QVERIFY(contrastRatio(board.pixelColor(client + QPoint(40, 36)), paper) >= 3.0);
+}
+
+void Form1LayoutTest::focusShows_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("dark");
+    QTest::addColumn<int>("picked"); // the list's pick before it takes the focus, -1 for none
+    QTest::addColumn<int>("markedRow"); // where a list shows the focus
+
+    for (const bool dark : {false, true}) {
+        const char* theme = dark ? "dark" : "light";
+        QTest::addRow("board, %s", theme) << "Picture1" << dark << -1 << -1;
+        QTest::addRow("untouched list, %s", theme) << "List1" << dark << -1 << 0;
+        QTest::addRow("picked row, %s", theme) << "List2" << dark << 2 << 2;
+    }
+}
+
+// A keyboard user sees where the focus is: what the window shows of a
+// control with the focus against the same control without it.
+void Form1LayoutTest::focusShows()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, dark);
+    QFETCH(int, picked);
+    QFETCH(int, markedRow);
+
+    std::optional<DarkDesktop> theme;
+    if (dark) {
+        theme.emplace();
+        m_form = std::make_unique<Form1>(); // a window opened under the theme
+        m_form->show();
+        QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+    }
+    QWidget* target = control(name.toLatin1().constData());
+    auto* list = qobject_cast<fretmap::SelectorList*>(target);
+    if (!list)
+        displayEntry(*m_form, fretmap::lookupChord(1)); // C: markers, a base fret and a name on the board
+    else if (picked >= 0)
+        list->pick(picked);
+
+    control("Command1")->setFocus();
+    const QImage away = target->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    QTRY_COMPARE(onScreen(*target), away);
+    target->setFocus(Qt::TabFocusReason);
+    QTRY_VERIFY(onScreen(*target) != away);
+    const QImage focused = onScreen(*target);
+
+    QRect changed;
+    for (int y = 0; y < away.height(); ++y)
+        for (int x = 0; x < away.width(); ++x)
+            if (focused.pixel(x, y) != away.pixel(x, y))
+                changed |= QRect(x, y, 1, 1);
+
+    // `line` stands out from `ground` all along: each of its pixels, or the
+    // one next to it inward, contrasts with it at least 3:1, as a focus mark must.
+    auto standsOut = [&](QPoint from, QPoint step, QPoint inward, int length, const QColor& ground) {
+        for (int i = 0; i < length; ++i) {
+            const QPoint p = from + step * i;
+            if (contrastRatio(focused.pixelColor(p), ground) < 3.0
+                && contrastRatio(focused.pixelColor(p + inward), ground) < 3.0)
+                return false;
+        }
+        return true;
+    };
+    auto ringStandsOut = [&](const QRect& r, const QColor& ground) {
+        return standsOut(r.topLeft(), {1, 0}, {0, 1}, r.width(), ground)
+            && standsOut(r.bottomLeft(), {1, 0}, {0, -1}, r.width(), ground)
+            && standsOut(r.topLeft(), {0, 1}, {1, 0}, r.height(), ground)
+            && standsOut(r.topRight(), {0, 1}, {-1, 0}, r.height(), ground);
+    };
+
+    if (!list) {
+        // A frame just inside the border, on the paper around the drawing:
+        // the border, the lines, the markers and the texts stay as they were.
+        const QRect inside = target->contentsRect();
+        const QRect drawing = inside.adjusted(4, 4, -4, -4);
+        QVERIFY(!changed.isEmpty());
+        QVERIFY2(inside.contains(changed), "the border changed");
+        for (int y = drawing.top(); y <= drawing.bottom(); ++y)
+            for (int x = drawing.left(); x <= drawing.right(); ++x)
+                QVERIFY2(focused.pixel(x, y) == away.pixel(x, y), qPrintable(QStringLiteral("%1,%2").arg(x).arg(y)));
+        for (int y = inside.top(); y <= inside.bottom(); ++y)
+            for (int x = inside.left(); x <= inside.right(); ++x)
+                if (!drawing.contains(x, y))
+                    QCOMPARE(away.pixelColor(x, y), QColor(Qt::white)); // no frame without the focus
+        QVERIFY(ringStandsOut(inside, QColor(Qt::white)));
+        return;
+    }
+
+    // A mark around the current row, standing out from what fills the row,
+    // and from the rows around it; nothing changes outside the row.
+    const QRect row = list->rowRect(markedRow);
+    QVERIFY(row.contains(changed));
+    const QColor fill = fillOf(focused, row.adjusted(1, 1, -1, -1)); // within the mark
+    QVERIFY2(ringStandsOut(row, fill), qPrintable(fill.name()));
+    QVERIFY(ringStandsOut(row, list->palette().color(QPalette::Base)));
 }
 
 QTEST_MAIN(Form1LayoutTest)

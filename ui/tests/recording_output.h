@@ -7,13 +7,15 @@
 #include <vector>
 
 // A sound output that keeps what it is asked to play, at a low rate so that
-// renders are quick.
+// renders are quick, and counts the stops.
 class RecordingOutput : public fretmap::AudioOutput {
 public:
     static constexpr int kRate = 8000;
 
-    explicit RecordingOutput(QList<std::vector<std::int16_t>>& plays)
+    // `stops`, if given, counts the requests to stop.
+    explicit RecordingOutput(QList<std::vector<std::int16_t>>& plays, int* stops = nullptr)
         : m_plays(plays)
+        , m_stops(stops)
     {
     }
     int sampleRate() const override { return kRate; }
@@ -22,9 +24,14 @@ public:
         m_plays << std::move(samples);
         return {};
     }
-    void stop() override {}
+    void stop() override
+    {
+        if (m_stops)
+            ++*m_stops;
+    }
     std::size_t samplesWritten() const override { return 0; }
 
 private:
     QList<std::vector<std::int16_t>>& m_plays;
+    int* m_stops;
 };
