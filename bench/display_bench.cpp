@@ -2,7 +2,9 @@
 // display cycle, the labels it shows and hides, and the paint of the board
 // with everything on it. Between clicks the events they posted are handled,
 // as the program's event loop handles them, outside the time measured. Run
-// with --benchmark_repetitions=N and read the median aggregate.
+// with --benchmark_repetitions=N and read the median aggregate. A run whose
+// iterations grow steadily fails, unless --no-fail-on-growth is given (the
+// test suite's run, which checks that the benchmark runs, not how fast).
 
 #include "chord/chord_catalogue.h"
 #include "chord/chord_selection.h"
@@ -24,8 +26,10 @@
 #include <chrono>
 #include <cstdio>
 #include <memory>
+#include <span>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -202,6 +206,14 @@ int main(int argc, char* argv[])
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
 
+    // A loaded machine can slow each third more than the one before: a
+    // verdict on the figures, not on whether the benchmark works.
+    const std::span<char*> arguments(argv, static_cast<std::size_t>(argc));
+    const auto kept = std::remove_if(arguments.begin() + 1, arguments.end(),
+                                     [](std::string_view argument) { return argument == "--no-fail-on-growth"; });
+    const bool failOnGrowth = kept == arguments.end();
+    argc = static_cast<int>(kept - arguments.begin());
+
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 2;
@@ -229,7 +241,7 @@ int main(int argc, char* argv[])
                      name, first * 1e6, middle * 1e6, last * 1e6);
         if (middle > kGrowthStep * first && last > kGrowthStep * middle) {
             std::fprintf(stderr, "displayToRepaint/%s: the iterations grow steadily; these figures mislead\n", name);
-            g_failed = true;
+            g_failed = g_failed || failOnGrowth;
         }
     }
     g_window = nullptr;
