@@ -9,6 +9,39 @@ namespace fretmap {
 
 namespace {
 
+// The length of the valid UTF-8 sequence that starts at `at`, or 0 where
+// none does.
+std::size_t utf8Length(std::string_view text, std::size_t at)
+{
+    const auto lead = static_cast<unsigned char>(text[at]);
+    std::size_t length = 0;
+    if (lead < 0x80)
+        length = 1;
+    else if (lead >= 0xc2 && lead < 0xe0)
+        length = 2;
+    else if (lead >= 0xe0 && lead < 0xf0)
+        length = 3;
+    else if (lead >= 0xf0 && lead < 0xf5)
+        length = 4;
+    if (length == 0 || at + length > text.size())
+        return 0;
+    const auto continues = [&](std::size_t k) { return (static_cast<unsigned char>(text[at + k]) & 0xc0) == 0x80; };
+    for (std::size_t k = 1; k < length; ++k)
+        if (!continues(k))
+            return 0;
+    return length;
+}
+
+// Whether the character of `length` bytes at `at` is one a terminal acts on:
+// a C0 control, DEL, or a C1 control (U+0080 to U+009F).
+bool isControl(std::string_view text, std::size_t at, std::size_t length)
+{
+    const auto lead = static_cast<unsigned char>(text[at]);
+    if (length == 1)
+        return lead < 0x20 || lead == 0x7f;
+    return length == 2 && lead == 0xc2 && static_cast<unsigned char>(text[at + 1]) < 0xa0;
+}
+
 // How an option of Qt's takes its value.
 enum class Value {
     None,         // -reverse
@@ -135,28 +168,16 @@ std::string helpText()
 
 std::string refusalMessage(std::string_view argument)
 {
-    // C0 controls and DEL, and the C1 controls (U+0080 to U+009F, two bytes
-    // in UTF-8): a terminal acts on either. A byte that starts no valid
-    // UTF-8 sequence is masked too, since an 8-bit terminal takes 0x80 to
-    // 0x9F as C1 controls.
+    // Controls are masked, and so is a byte that starts no valid UTF-8
+    // sequence, since an 8-bit terminal takes 0x80 to 0x9F as C1 controls.
     std::string shown;
-    for (std::size_t i = 0; i < argument.size();) {
-        const auto byte = static_cast<unsigned char>(argument[i]);
-        const std::size_t length = byte < 0x80 ? 1 : byte >= 0xc2 && byte <= 0xdf ? 2 : byte >= 0xe0 && byte <= 0xef ? 3
-                                                   : byte >= 0xf0 && byte <= 0xf4                   ? 4
-                                                                                                     : 0;
-        bool valid = length > 0 && i + length <= argument.size();
-        for (std::size_t k = 1; valid && k < length; ++k)
-            valid = (static_cast<unsigned char>(argument[i + k]) & 0xc0) == 0x80;
-        const bool c0 = byte < 0x20 || byte == 0x7f;
-        const bool c1 = byte == 0xc2 && valid && static_cast<unsigned char>(argument[i + 1]) < 0xa0;
-        if (!valid || c0 || c1) {
+    for (std::size_t at = 0; at < argument.size();) {
+        const std::size_t length = utf8Length(argument, at);
+        if (length == 0 || isControl(argument, at, length))
             shown += '?';
-            i += valid ? length : 1;
-        } else {
-            shown += argument.substr(i, length);
-            i += length;
-        }
+        else
+            shown += argument.substr(at, length);
+        at += std::max<std::size_t>(length, 1);
     }
     return "fretmap: unknown argument \"" + shown + "\" (fretmap --help lists the options)\n";
 }

@@ -70,6 +70,9 @@ BoardPicture::BoardPicture(QWidget* parent)
     , m_chordName(toQString(design::kLabel8.caption))
     , m_baseFretFont(boardFont(design::kLabel7.pointSize))
     , m_chordNameFont(boardFont(design::kLabel8.pointSize))
+    // One menu for the board's life: a screen reader keeps the items it met
+    // in the first menu, and finds them dead in a menu made anew.
+    , m_menu(new QMenu(this))
 {
     setObjectName(QStringLiteral("Picture1"));
     // One picture for a screen reader, described as a whole.
@@ -102,9 +105,6 @@ BoardPicture::BoardPicture(QWidget* parent)
     m_playStrings->setObjectName(QStringLiteral("playStrings"));
     connect(m_playStrings, &QAction::triggered, this, [this] { emit playRequested(PlayStyle::StringByString); });
 
-    // One menu for the board's life: a screen reader keeps the items it met
-    // in the first menu, and finds them dead in a menu made anew.
-    m_menu = new QMenu(this);
     m_menu->setObjectName(QStringLiteral("boardMenu"));
     m_menu->addAction(m_playChord);
     m_menu->addAction(m_playStrings);
