@@ -22,10 +22,20 @@ constexpr double kDampedBefore = 0.01; // silence between a damped string and th
 constexpr double kTickTime = 0.003;
 constexpr float kTickLevel = 0.6F;
 
-// A raised-cosine ramp from 1 at t = 0 down to 0 at t = 1.
-float fadeOut(double t)
+// Takes `sound` down to silence along a raised cosine, from 1 before its
+// first sample to 0 at its last. The cosines come from a recurrence rather
+// than a call each, which over a long fade is most of the fade's time.
+void fadeOut(std::span<float> sound)
 {
-    return static_cast<float>(0.5 * (1.0 + std::cos(std::numbers::pi * std::clamp(t, 0.0, 1.0))));
+    const double step = 2.0 * std::cos(std::numbers::pi / static_cast<double>(sound.size()));
+    double before = 1.0;       // cos(0)
+    double cosine = step / 2;  // cos(pi / n)
+    for (float& sample : sound) {
+        sample *= static_cast<float>(0.5 * (1.0 + cosine));
+        const double next = step * cosine - before;
+        before = cosine;
+        cosine = next;
+    }
 }
 
 std::size_t samplesIn(double seconds, int sampleRate)
@@ -54,7 +64,7 @@ constexpr std::array<StringVoice, kStringCount> kStringVoices{{
     {55,      8.0,  1.5, 0.5F,  0.20,   0.14,  6000.0,  0.3F}, // 3, G3
     {50,     12.0,  0.4, 0.0F,  0.20,   0.14, 12000.0,  0.3F}, // 4, D3
     {45,      8.0,  1.5, 0.5F,  0.35,   0.14,  6000.0,  0.6F}, // 5, A2
-    {40,     12.0,  0.4, 0.0F,  0.10,   0.14, 12000.0,  0.6F}, // 6, E2
+    {40,     15.0,  1.5, 0.3F,  0.35,   0.14,  3000.0,  0.3F}, // 6, E2
 }};
 // clang-format on
 
@@ -200,7 +210,7 @@ void pluckString(const StringVoice& voice, double frequency, int sampleRate, std
     float previous = 0.0F;
     for (std::size_t n = 0; n < tick; ++n) {
         const float next = noise.next();
-        out[n] += kTickLevel * (next - previous) * fadeOut(static_cast<double>(n) / static_cast<double>(tick));
+        out[n] += kTickLevel * (next - previous) * (1.0F - static_cast<float>(n) / static_cast<float>(tick));
         previous = next;
     }
 }
@@ -237,26 +247,25 @@ std::vector<std::int16_t> renderPluckedNotes(std::span<const MidiNote> notes, Pl
         const std::span<float> sound = std::span(string).first(end - start);
         pluckString(voiceOf(notes[i]), noteFrequency(notes[i]), sampleRate, static_cast<std::uint32_t>(i + 1), sound,
                     std::span(spare).first(sound.size()));
-        if (damped) {
-            for (std::size_t k = 1; k <= std::min(damp, sound.size()); ++k)
-                sound[sound.size() - k] *= fadeOut(1.0 - static_cast<double>(k) / static_cast<double>(damp));
-        }
+        if (damped)
+            fadeOut(sound.last(std::min(damp, sound.size())));
         for (std::size_t n = 0; n < sound.size(); ++n)
             mix[start + n] += sound[n];
     }
 
     // The tail fades to silence, so that the sound ends without a click.
-    const std::size_t fade = std::min(total, samplesIn(kEndFade, sampleRate));
-    for (std::size_t k = 0; k < fade; ++k)
-        mix[total - fade + k] *= fadeOut(static_cast<double>(k + 1) / static_cast<double>(fade));
+    fadeOut(std::span(mix).last(std::min(total, samplesIn(kEndFade, sampleRate))));
 
     float peak = 0.0F;
     for (float sample : mix)
         peak = std::max(peak, std::abs(sample));
-    const double scale = peak > 0.0F ? kPeakLevel * std::numeric_limits<std::int16_t>::max() / peak : 0.0;
+    const auto scale = static_cast<float>(peak > 0.0F ? kPeakLevel * std::numeric_limits<std::int16_t>::max() / peak : 0.0);
     std::vector<std::int16_t> samples(total);
-    std::transform(mix.begin(), mix.end(), samples.begin(),
-                   [scale](float sample) { return static_cast<std::int16_t>(std::lround(sample * scale)); });
+    // Rounded half away from zero, as a plain add and cut that runs as a vector.
+    std::transform(mix.begin(), mix.end(), samples.begin(), [scale](float sample) {
+        const float scaled = sample * scale;
+        return static_cast<std::int16_t>(scaled + std::copysign(0.5F, scaled));
+    });
     return samples;
 }
 
