@@ -56,7 +56,7 @@ struct StringVoice {
     float scrape;           // how much of the attack is the pick's scrape rather than the string's shape
 };
 
-// Tuned by ear and by measure against a sampled steel-strung guitar: each
+// Tuned by measure against a sampled steel-strung guitar: each
 // open string, and the notes stopped on it near the nut, falls as that
 // guitar's string does 1 s and 2 s after the pluck, within a few dB.
 // clang-format off
