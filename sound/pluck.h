@@ -19,7 +19,7 @@ enum class PlayStyle {
 // The timing of the two styles, in seconds.
 inline constexpr double kStrumSpacing = 0.035;        // between the strings of a strum
 inline constexpr double kStringByStringSpacing = 0.5; // between strings played alone
-inline constexpr double kRingTime = 2.5;              // from the last string struck to the end
+inline constexpr double kRingTime = 3.0;              // from the last string struck to the end
 // The loudest sample, as a fraction of full scale: a little headroom.
 inline constexpr double kPeakLevel = 0.89;
 // The sample rates a render accepts, in Hz.

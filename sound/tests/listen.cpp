@@ -2,7 +2,7 @@
 // parec writes them. Used by the check that plays through a real sound
 // server.
 //
-//   fretmap_listen RATE FILE ended SECONDS   the sound began and SECONDS followed
+//   fretmap_listen RATE FILE ended SECONDS   a sound began and SECONDS followed
 //   fretmap_listen RATE FILE silence         nothing sounds
 //   fretmap_listen RATE FILE chord NOTE...   a strum of these notes and no other
 //   fretmap_listen RATE FILE strings NOTE... these notes one at a time, in order
@@ -79,13 +79,16 @@ int main(int argc, char** argv)
     for (int i = 4; what != "ended" && i < argc; ++i)
         notes.push_back(std::stoi(argv[i]));
 
-    const auto start = onset(samples);
     if (what == "silence") {
-        if (!start)
+        const auto sound = onset(samples);
+        if (!sound)
             return 0;
-        std::cout << "sound at " << double(*start) / rate << " s\n";
+        std::cout << "sound at " << double(*sound) / rate << " s\n";
         return 1;
     }
+    // What was asked for begins after at least 5 ms of quiet: a recording
+    // can open on the ring of the sound before, which the request cut.
+    const auto start = onsetAfterQuiet(samples, static_cast<std::size_t>(rate / 200));
     if (!start) {
         std::cout << "silence\n";
         return 1;

@@ -36,6 +36,25 @@ inline std::optional<std::size_t> onset(std::span<const std::int16_t> samples, i
     return static_cast<std::size_t>(it - samples.begin());
 }
 
+// Where a new sound begins: the first sample whose magnitude reaches
+// `threshold` after `quiet` samples below it. A recording made while an
+// earlier sound still rings (a chord rings for seconds, until the next
+// request cuts it) opens with no such quiet, so that sound is passed over.
+inline std::optional<std::size_t> onsetAfterQuiet(std::span<const std::int16_t> samples, std::size_t quiet,
+                                                  int threshold = 1000)
+{
+    std::size_t quietRun = 0;
+    for (std::size_t n = 0; n < samples.size(); ++n) {
+        if (std::abs(static_cast<int>(samples[n])) < threshold)
+            ++quietRun;
+        else if (quietRun >= quiet)
+            return n;
+        else
+            quietRun = 0;
+    }
+    return std::nullopt;
+}
+
 // The fundamental of one note, in Hz, by the YIN difference function with
 // a parabola through its dip; nothing when no period between 55 and 1500 Hz
 // stands out.

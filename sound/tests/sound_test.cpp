@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
+#include <numbers>
 #include <optional>
 #include <span>
 #include <stdexcept>
@@ -134,6 +136,35 @@ TEST_P(FingeringNotes, StringByStringDampsWithoutAClickAndLetsTheLastRing)
     EXPECT_GT(power(last + spacing), 1e-4 * power(last)) << "the last string stops at the half second";
 }
 
+// The level of a sound at `seconds`, in dB: the RMS of the 50 ms centred
+// there, against the largest RMS of any 50 ms of the sound.
+double levelAt(std::span<const std::int16_t> samples, int rate, double seconds)
+{
+    const auto window = static_cast<std::size_t>(rate / 20);
+    std::vector<double> energy(samples.size() + 1, 0.0); // energy[n]: of the first n samples
+    for (std::size_t n = 0; n < samples.size(); ++n)
+        energy[n + 1] = energy[n] + double(samples[n]) * double(samples[n]);
+    const auto windowEnergy = [&](std::size_t from) { return energy[from + window] - energy[from]; };
+    double loudest = 0.0;
+    for (std::size_t from = 0; from + window <= samples.size(); ++from)
+        loudest = std::max(loudest, windowEnergy(from));
+    const auto from = static_cast<std::size_t>(seconds * rate) - window / 2;
+    if (from + window > samples.size())
+        return -300.0; // the sound has ended
+    return 10.0 * std::log10(windowEnergy(from) / loudest);
+}
+
+// A strum rings on long after its last string is struck: two seconds after
+// it the sound has lost no more than a string does between its first and
+// its second second (a guitar's strings, 5 to 10 dB), and has not faded out.
+TEST_P(FingeringNotes, StrumRingsTwoSecondsAfterItsLastString)
+{
+    constexpr int rate = 48000;
+    const auto samples = renderFingering(GetParam().state, PlayStyle::Chord, rate);
+    const double last = kSecondsBetweenStrummedStrings * double(struck(GetParam().notes).size() - 1);
+    EXPECT_GT(levelAt(samples, rate, last + 2.0), levelAt(samples, rate, last + 1.0) - 15.0);
+}
+
 INSTANTIATE_TEST_SUITE_P(HandWorked, FingeringNotes, testing::ValuesIn(kFingerings),
                          [](const auto& info) { return std::string(info.param.name); });
 
@@ -169,6 +200,89 @@ INSTANTIATE_TEST_SUITE_P(Strings, PluckPitch,
                              return "note_" + std::to_string(info.param.note) + "_at_" + std::to_string(info.param.rate);
                          });
 
+// Each open string, and a note stopped on it (fret 3, in the first
+// position, where a note is played on that string), beside a sampled steel
+// guitar (FluidR3 GM "Acoustic Guitar (steel)" through FluidSynth, no reverb,
+// no chorus): its open string's level 1 s and 2 s after the pluck, in dB
+// under the note's loudest, measured as levelAt measures it.
+struct StringRow {
+    const char* name;
+    FretboardState state;
+    double hertz; // equal temperament, A4 = 440 Hz
+    double sampledAt1s;
+    double sampledAt2s;
+    bool strongFundamental; // strings 1 to 4: their fundamental carries the note
+
+    friend void PrintTo(const StringRow& row, std::ostream* out) { *out << row.name; }
+};
+
+// clang-format off
+const StringRow kStringRows[] = {
+    {"E2_open",    {{6, 6, 6, 6, 6, 0}, 1},  82.41,  -8.0, -13.0, false},
+    {"E2_fret_3",  {{6, 6, 6, 6, 6, 3}, 1},  98.00,  -8.0, -13.0, false},
+    {"A2_open",    {{6, 6, 6, 6, 0, 6}, 1}, 110.00, -16.0, -23.0, false},
+    {"A2_fret_3",  {{6, 6, 6, 6, 3, 6}, 1}, 130.81, -16.0, -23.0, false},
+    {"D3_open",    {{6, 6, 6, 0, 6, 6}, 1}, 146.83,  -4.0, -14.0, true},
+    {"D3_fret_3",  {{6, 6, 6, 3, 6, 6}, 1}, 174.61,  -4.0, -14.0, true},
+    {"G3_open",    {{6, 6, 0, 6, 6, 6}, 1}, 196.00, -14.0, -23.0, true},
+    {"G3_fret_3",  {{6, 6, 3, 6, 6, 6}, 1}, 233.08, -14.0, -23.0, true},
+    {"B3_open",    {{6, 0, 6, 6, 6, 6}, 1}, 246.94, -16.0, -22.0, true},
+    {"B3_fret_3",  {{6, 3, 6, 6, 6, 6}, 1}, 293.66, -16.0, -22.0, true},
+    {"E4_open",    {{0, 6, 6, 6, 6, 6}, 1}, 329.63, -14.0, -22.0, true},
+    {"E4_fret_3",  {{3, 6, 6, 6, 6, 6}, 1}, 392.00, -14.0, -22.0, true},
+    {"E4_fret_7",  {{1, 6, 6, 6, 6, 6}, 7}, 493.88, -14.0, -22.0, true},
+};
+// clang-format on
+
+class OneString : public testing::TestWithParam<StringRow> {
+protected:
+    static constexpr int kRate = 48000;
+    std::vector<std::int16_t> m_samples = renderFingering(GetParam().state, PlayStyle::Chord, kRate);
+};
+
+// It rings as long as the sampled guitar's string: 1 s and 2 s after the
+// pluck, within 6 dB of its level either way.
+TEST_P(OneString, RingsAsLongAsASampledGuitar)
+{
+    EXPECT_NEAR(levelAt(m_samples, kRate, 1.0), GetParam().sampledAt1s, 6.0);
+    EXPECT_NEAR(levelAt(m_samples, kRate, 2.0), GetParam().sampledAt2s, 6.0);
+}
+
+TEST_P(OneString, IsInTuneWithinThreeCents)
+{
+    const auto pitch = estimatePitch(std::span(m_samples).subspan(kRate / 10), kRate);
+    ASSERT_TRUE(pitch);
+    EXPECT_NEAR(centsBetween(*pitch, GetParam().hertz), 0.0, 3.0);
+}
+
+// On the four upper strings the fundamental is no weaker than 6 dB under
+// the strongest partial, from 0.2 s to 0.5 s: each partial's level by a
+// Hann-windowed Goertzel filter at its frequency.
+TEST_P(OneString, FundamentalIsNearTheStrongestPartial)
+{
+    if (!GetParam().strongFundamental)
+        GTEST_SKIP() << "the low strings' second and third partials may lead";
+    const auto stretch = std::span(m_samples).subspan(kRate / 5, kRate * 3 / 10);
+    const auto power = [&](double hertz) {
+        const double coefficient = 2.0 * std::cos(2.0 * std::numbers::pi * hertz / kRate);
+        double s1 = 0.0, s2 = 0.0;
+        for (std::size_t i = 0; i < stretch.size(); ++i) {
+            const double hann = 0.5 - 0.5 * std::cos(2.0 * std::numbers::pi * double(i) / double(stretch.size() - 1));
+            const double s0 = hann * stretch[i] + coefficient * s1 - s2;
+            s2 = s1;
+            s1 = s0;
+        }
+        return s1 * s1 + s2 * s2 - coefficient * s1 * s2;
+    };
+    double strongest = 0.0;
+    for (int partial = 1; partial <= 12; ++partial)
+        strongest = std::max(strongest, power(partial * GetParam().hertz));
+    EXPECT_GT(10.0 * std::log10(power(GetParam().hertz) / strongest), -6.0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Strings, OneString, testing::ValuesIn(kStringRows),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 // What a sound card gets: a little below full scale, silent at the end,
 // and the same every time.
 TEST(PluckRender, PeaksBelowFullScaleEndsInSilenceAndRepeats)
@@ -181,6 +295,13 @@ TEST(PluckRender, PeaksBelowFullScaleEndsInSilenceAndRepeats)
             const auto tail = std::span(samples).last(48);
             EXPECT_TRUE(std::all_of(tail.begin(), tail.end(), [](std::int16_t s) { return std::abs(s) <= 1; })) << row.name;
             EXPECT_EQ(samples.back(), 0) << row.name;
+            // No click at the end either: the ring has faded out smoothly, so
+            // that its last 20 ms are already near silence (RMS under a
+            // thousandth of full scale).
+            double energy = 0.0;
+            for (std::int16_t s : std::span(samples).last(960))
+                energy += double(s) * double(s);
+            EXPECT_LT(std::sqrt(energy / 960.0), 32.8) << row.name;
             EXPECT_EQ(renderFingering(row.state, style, 48000), samples) << row.name;
         }
     }
