@@ -75,7 +75,8 @@ public:
         sockaddr_un address{};
         address.sun_family = AF_UNIX;
         const QByteArray name = path.toLocal8Bit();
-        std::memcpy(address.sun_path, name.constData(), std::min<std::size_t>(name.size(), sizeof address.sun_path - 1));
+        std::memcpy(address.sun_path, name.constData(),
+                    std::min(static_cast<std::size_t>(name.size()), sizeof address.sun_path - 1));
         // The system's socket calls take the address as its generic type.
         auto* generic = reinterpret_cast<sockaddr*>(&address); // NOLINT(cppcoreguidelines-pro-type-reinterpret-cast)
         m_listening = ::bind(m_socket, generic, sizeof address) == 0 && ::listen(m_socket, 4) == 0;
