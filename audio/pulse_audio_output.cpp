@@ -20,6 +20,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
@@ -326,9 +327,8 @@ void PulseAudioOutput::writeSome(std::size_t bytes)
     const std::size_t next = m_next;
     const std::size_t count = std::min(bytes / sizeof(std::int16_t), m_samples.size() - next);
     if (count > 0) {
-        if (pa_stream_write(m_stream, m_samples.data() + next, count * sizeof(std::int16_t), nullptr, 0,
-                            PA_SEEK_RELATIVE)
-            < 0)
+        const std::span<const std::int16_t> part = std::span(m_samples).subspan(next, count);
+        if (pa_stream_write(m_stream, part.data(), part.size_bytes(), nullptr, 0, PA_SEEK_RELATIVE) < 0)
             return;
         m_next = next + count;
     }
@@ -347,7 +347,7 @@ void PulseAudioOutput::onDrained(pa_stream* stream, int success, void* self)
     auto* output = static_cast<PulseAudioOutput*>(self);
     pa_operation_unref(output->m_drain); // the one drain still listened for: see forgetDrain()
     output->m_drain = nullptr;
-    if (success)
+    if (success != 0)
         release(pa_stream_cork(stream, 1, nullptr, nullptr));
 }
 
