@@ -2,8 +2,9 @@
 // sound server, as a click on the board meets it: the real player and
 // sound module, on the desktop's default output (PULSE_SERVER chooses the
 // server), with the event loop running between requests, as in the
-// program. The first request opens the module and the output; later ones
-// only render and restart the stream.
+// program. The first request loads the module, connects to the server and
+// opens the stream; later ones only render and hand the sound to the
+// stream, which stays open.
 //
 // Usage: fretmap_sound_latency_bench [--requests N]
 

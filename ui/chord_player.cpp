@@ -81,7 +81,7 @@ std::unique_ptr<AudioOutput> ChordPlayer::loadModuleOutput(const QStringList& fo
     auto create = reinterpret_cast<CreateAudioOutputFunction>( // NOLINT(cppcoreguidelines-pro-type-reinterpret-cast)
         module.resolve(kCreateAudioOutputSymbol));
     if (!create) {
-        problem = QStringLiteral("the sound module could not be loaded (%1); install the package libqt6multimedia6")
+        problem = QStringLiteral("the sound module could not be loaded (%1); install the package libpulse0")
                       .arg(module.errorString());
         return nullptr;
     }

@@ -6,6 +6,9 @@
 //   fretmap_listen RATE FILE silence         nothing sounds
 //   fretmap_listen RATE FILE chord NOTE...   a strum of these notes and no other
 //   fretmap_listen RATE FILE strings NOTE... these notes one at a time, in order
+//   fretmap_listen RATE FILE chord-after SAMPLE NOTE...
+//                                            a strum of these notes and no other,
+//                                            struck within a second after SAMPLE
 //
 // Notes are MIDI numbers. Exits 0 when the recording is so, 1 when not, 2
 // for a mistake in the arguments.
@@ -64,20 +67,47 @@ bool checkStrings(std::span<const std::int16_t> sound, int rate, const std::vect
     return ok;
 }
 
+// A new sound that starts from its beginning is struck; one picked up
+// midway, or held back until the sound before it has played out, is not
+// struck in that second.
+bool checkChordAfter(std::span<const std::int16_t> samples, int rate, std::size_t from,
+                     const std::vector<int>& notes)
+{
+    const auto frame = static_cast<std::size_t>(rate / 1000);
+    for (const std::size_t strike : strikeFrames(samples, rate)) {
+        const std::size_t at = strike * frame;
+        if (at < from || at > from + std::size_t(rate))
+            continue;
+        std::cout << "struck at " << double(at) / rate << " s:\n";
+        if (checkChord(samples.subspan(at), rate, notes))
+            return true;
+    }
+    std::cout << "no strum of these notes within a second after " << double(from) / rate << " s\n";
+    return false;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     if (argc < 4) {
-        std::cerr << "usage: fretmap_listen RATE FILE ended SECONDS | silence | chord NOTE... | strings NOTE...\n";
+        std::cerr << "usage: fretmap_listen RATE FILE ended SECONDS | silence | chord NOTE... | strings NOTE... | "
+                     "chord-after SAMPLE NOTE...\n";
         return 2;
     }
     const int rate = std::stoi(argv[1]);
     const std::vector<std::int16_t> samples = readSamples(argv[2]);
     const std::string what = argv[3];
     std::vector<int> notes;
-    for (int i = 4; what != "ended" && i < argc; ++i)
+    for (int i = what == "chord-after" ? 5 : 4; what != "ended" && i < argc; ++i)
         notes.push_back(std::stoi(argv[i]));
+    if (what == "chord-after") {
+        if (argc < 6) {
+            std::cerr << "fretmap_listen: chord-after takes a sample and notes\n";
+            return 2;
+        }
+        return checkChordAfter(samples, rate, std::stoul(argv[4]), notes) ? 0 : 1;
+    }
 
     if (what == "silence") {
         const auto sound = onset(samples);

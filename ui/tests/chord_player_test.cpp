@@ -9,9 +9,20 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QScopeGuard>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTextLayout>
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <optional>
+#include <thread>
 
 using fretmap::AudioOutput;
 using fretmap::ChordPlayer;
@@ -52,7 +63,52 @@ QList<int> lineStarts(const QString& text, const QFont& font, int width)
     return starts;
 }
 
+// A listening socket where a sound server is looked for, that is none: it
+// either never answers, or takes the connection and hangs up at once.
+class NotASoundServer {
+public:
+    enum class Manner { NeverAnswers, HangsUp };
+
+    NotASoundServer(const QString& path, Manner manner)
+        : m_socket(::socket(AF_UNIX, SOCK_STREAM, 0))
+    {
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        const QByteArray name = path.toLocal8Bit();
+        std::memcpy(address.sun_path, name.constData(),
+                    std::min(static_cast<std::size_t>(name.size()), sizeof address.sun_path - 1));
+        // The system's socket calls take the address as its generic type.
+        auto* generic = reinterpret_cast<sockaddr*>(&address); // NOLINT(cppcoreguidelines-pro-type-reinterpret-cast)
+        m_listening = ::bind(m_socket, generic, sizeof address) == 0 && ::listen(m_socket, 4) == 0;
+        if (manner == Manner::HangsUp) {
+            m_answerer = std::thread([socket = m_socket] {
+                const int connection = ::accept(socket, nullptr, nullptr);
+                if (connection >= 0)
+                    ::close(connection);
+            });
+        }
+    }
+    ~NotASoundServer()
+    {
+        ::shutdown(m_socket, SHUT_RDWR); // ends an accept that no client came to
+        if (m_answerer.joinable())
+            m_answerer.join();
+        ::close(m_socket);
+    }
+    NotASoundServer(const NotASoundServer&) = delete;
+    NotASoundServer& operator=(const NotASoundServer&) = delete;
+
+    bool listening() const { return m_listening; }
+
+private:
+    int m_socket;
+    bool m_listening = false;
+    std::thread m_answerer;
+};
+
 } // namespace
+
+Q_DECLARE_METATYPE(NotASoundServer::Manner)
 
 class ChordPlayerTest : public QObject {
     Q_OBJECT
@@ -61,6 +117,7 @@ private slots:
     void noSoundMessageBreaksAtSpacesOnly_data();
     void noSoundMessageBreaksAtSpacesOnly();
     void streamThatDoesNotStartIsReported();
+    void moduleSaysWhyInFull_data();
     void moduleSaysWhyInFull();
     void programFolderIsSearchedFirst();
 };
@@ -75,10 +132,10 @@ void ChordPlayerTest::noSoundMessageBreaksAtSpacesOnly_data()
     QTest::newRow("no module in the installed folder")
         << "the sound module fretmap-audio.so is not installed in /usr/lib/x86_64-linux-gnu/fretmap; install "
            "Fretmap again";
-    QTest::newRow("no Qt Multimedia")
+    QTest::newRow("no libpulse")
         << "the sound module could not be loaded (Cannot load library /usr/lib/x86_64-linux-gnu/fretmap/"
-           "fretmap-audio.so: libQt6Multimedia.so.6: cannot open shared object file); install the package "
-           "libqt6multimedia6";
+           "fretmap-audio.so: (libpulse.so.0: cannot open shared object file: No such file or directory)); "
+           "install the package libpulse0";
 }
 
 // The message box wraps the text to its width; a package, program or file
@@ -132,17 +189,51 @@ void ChordPlayerTest::streamThatDoesNotStartIsReported()
                             "is running."));
 }
 
-// The real module with no sound server to reach (the test runs with
-// PULSE_SERVER naming none): its reason, every word of it, is the message.
+void ChordPlayerTest::moduleSaysWhyInFull_data()
+{
+    QTest::addColumn<bool>("listening"); // whether something listens where the server is looked for
+    QTest::addColumn<NotASoundServer::Manner>("manner");
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("no sound server")
+        << false << NotASoundServer::Manner::NeverAnswers
+        << "No sound: no sound output was found; start the desktop's sound server (PulseAudio, or PipeWire with its "
+           "PulseAudio service pipewire-pulse), or install pulseaudio.";
+    QTest::newRow("a server that never answers")
+        << true << NotASoundServer::Manner::NeverAnswers
+        << "No sound: the sound server did not answer within 3 seconds; restart the desktop's sound server.";
+    QTest::newRow("a server that hangs up")
+        << true << NotASoundServer::Manner::HangsUp
+        << "No sound: the sound server refused Fretmap (Connection terminated); restart the desktop's sound server.";
+}
+
+// The real module where no sound server serves: its reason, every word of
+// it, is the message; one that never answers does not hold the window for
+// ever.
 void ChordPlayerTest::moduleSaysWhyInFull()
 {
+    QFETCH(bool, listening);
+    QFETCH(NotASoundServer::Manner, manner);
+    QFETCH(QString, message);
+
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    const QString socket = folder.filePath(QStringLiteral("pulse"));
+    std::optional<NotASoundServer> server;
+    if (listening) {
+        server.emplace(socket, manner);
+        QVERIFY(server->listening());
+    }
+    const QByteArray before = qgetenv("PULSE_SERVER");
+    qputenv("PULSE_SERVER", "unix:" + socket.toLocal8Bit());
+    const auto restore = qScopeGuard([&] { qputenv("PULSE_SERVER", before); });
+
     ChordPlayer player;
     player.setOutputFactory([](QString& why) { return ChordPlayer::loadModuleOutput({FRETMAP_AUDIO_MODULE_DIR}, why); });
     QSignalSpy unavailable(&player, &ChordPlayer::unavailable);
     player.play(kC, PlayStyle::Chord);
     QCOMPARE(unavailable.size(), 1);
-    QCOMPARE(unavailable.first().first().toString(), QStringLiteral("No sound: no sound output was found; start the desktop's sound server (PulseAudio, "
-                                  "or PipeWire with its PulseAudio service pipewire-pulse), or install pulseaudio."));
+    QCOMPARE(unavailable.first().first().toString(), message);
 }
 
 // A module beside the program (a build, or a copy being tried) is taken

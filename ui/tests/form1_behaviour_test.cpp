@@ -636,8 +636,8 @@ void Form1BehaviourTest::soundModuleProblems_data()
     QTest::addColumn<QString>("says");
 
     QTest::newRow("no module") << QByteArray() << "fretmap-audio.so is not installed in";
-    // What a module whose Qt Multimedia is not installed meets: it cannot be loaded.
-    QTest::newRow("a module that does not load") << QByteArray("not a library") << "install the package libqt6multimedia6";
+    // What a module whose libpulse is not installed meets: it cannot be loaded.
+    QTest::newRow("a module that does not load") << QByteArray("not a library") << "install the package libpulse0";
 }
 
 void Form1BehaviourTest::soundModuleProblems()
