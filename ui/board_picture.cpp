@@ -1,5 +1,6 @@
 #include "board_picture.h"
 
+#include "colour_contrast.h"
 #include "form1_design.h"
 #include "qt_text.h"
 #include "screen_reader.h"
@@ -14,7 +15,6 @@
 #include <QPainter>
 
 #include <algorithm>
-#include <cmath>
 #include <stdexcept>
 #include <string>
 
@@ -42,18 +42,6 @@ QRect textRect(QPoint topLeft, const QFont& font, const QString& text)
 // The focus frame: a band this wide just inside the board's border, clear of
 // the strings, frets and texts, which start further in.
 constexpr int kFocusFrameWidth = 2;
-
-// WCAG's contrast ratio of two colours, from 1 (none) to 21.
-double contrastRatio(const QColor& a, const QColor& b)
-{
-    const auto luminance = [](const QColor& c) {
-        const auto linear = [](double v) { return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
-        return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
-    };
-    const double la = luminance(a);
-    const double lb = luminance(b);
-    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
-}
 
 const design::MarkerDesign* markerDesign(int index)
 {
