@@ -28,8 +28,8 @@ constexpr float kTickLevel = 0.6F;
 void fadeOut(std::span<float> sound)
 {
     const double step = 2.0 * std::cos(std::numbers::pi / static_cast<double>(sound.size()));
-    double before = 1.0;       // cos(0)
-    double cosine = step / 2;  // cos(pi / n)
+    double before = 1.0;      // cos(0)
+    double cosine = step / 2; // cos(pi / n)
     for (float& sample : sound) {
         sample *= static_cast<float>(0.5 * (1.0 + cosine));
         const double next = step * cosine - before;
@@ -46,14 +46,14 @@ std::size_t samplesIn(double seconds, int sampleRate)
 // How each string of a steel-strung guitar rings, with the notes stopped on
 // it in the first position sounding as it does.
 struct StringVoice {
-    MidiNote open;          // the open string's note
-    double ringTime;        // how long its fundamental takes to fall by 60 dB, in seconds
-    double promptTime;      // the same for the prompt sound
-    float prompt;           // the prompt sound's share of the pluck
-    double treble;          // how much faster the partials above it die (0: as slowly), at 48 kHz
-    double pickPosition;    // where the pick strikes, as a fraction of the string from the bridge
-    double pickBrightness;  // the pick's top frequency, in Hz: a soft pick dulls the attack
-    float scrape;           // how much of the attack is the pick's scrape rather than the string's shape
+    MidiNote open;         // the open string's note
+    double ringTime;       // how long its fundamental takes to fall by 60 dB, in seconds
+    double promptTime;     // the same for the prompt sound
+    float prompt;          // the prompt sound's share of the pluck
+    double treble;         // how much faster the partials above it die (0: as slowly), at 48 kHz
+    double pickPosition;   // where the pick strikes, as a fraction of the string from the bridge
+    double pickBrightness; // the pick's top frequency, in Hz: a soft pick dulls the attack
+    float scrape;          // how much of the attack is the pick's scrape rather than the string's shape
 };
 
 // Tuned by measure against a sampled steel-strung guitar: each
@@ -135,8 +135,8 @@ void circulate(std::span<float> out, std::size_t from, std::size_t m, const std:
     const auto [near, middle, far] = taps;
     for (std::size_t start = from; start < out.size(); start += m) {
         const std::size_t length = std::min(m, out.size() - start);
-        float* stretch = out.data() + start;
-        const float* before = stretch - m - 2;
+        const auto stretch = out.subspan(start, length);
+        const auto before = out.subspan(start - m - 2, length + 2);
         for (std::size_t n = 0; n < length; ++n)
             stretch[n] = far * before[n] + middle * before[n + 1] + near * before[n + 2];
     }
