@@ -254,10 +254,10 @@ void PulseAudioOutput::onServerInfo(pa_context*, const pa_server_info* info, voi
 
 std::string PulseAudioOutput::openStream()
 {
-    const pa_sample_spec spec{PA_SAMPLE_S16NE, static_cast<std::uint32_t>(m_rate), 1};
+    const pa_sample_spec format{PA_SAMPLE_S16NE, static_cast<std::uint32_t>(m_rate), 1};
     Proplist properties{pa_proplist_new()};
     pa_proplist_sets(properties.get(), PA_PROP_MEDIA_ROLE, kMediaRole);
-    m_stream = pa_stream_new_with_proplist(m_context, kStreamName, &spec, nullptr, properties.get());
+    m_stream = pa_stream_new_with_proplist(m_context, kStreamName, &format, nullptr, properties.get());
     if (!m_stream)
         return refusal(pa_context_errno(m_context));
     pa_stream_set_state_callback(m_stream, &onStreamState, m_loop);
@@ -265,7 +265,7 @@ std::string PulseAudioOutput::openStream()
 
     // (uint32_t)-1: the server's choice.
     constexpr auto kServerChooses = static_cast<std::uint32_t>(-1);
-    const pa_buffer_attr buffer{kServerChooses, static_cast<std::uint32_t>(pa_usec_to_bytes(kBufferAhead, &spec)),
+    const pa_buffer_attr buffer{kServerChooses, static_cast<std::uint32_t>(pa_usec_to_bytes(kBufferAhead, &format)),
                                 kServerChooses, kServerChooses, kServerChooses};
     // No device: the desktop's default output, followed when it changes.
     // Paused until there is something to play, so that an idle program
