@@ -144,16 +144,7 @@ void ChordPlayerTest::noSoundMessageBreaksAtSpacesOnly_data()
 void ChordPlayerTest::noSoundMessageBreaksAtSpacesOnly()
 {
     QFETCH(QString, problem);
-
-    ChordPlayer player;
-    player.setOutputFactory([&](QString& why) -> std::unique_ptr<AudioOutput> {
-        why = problem;
-        return nullptr;
-    });
-    QSignalSpy unavailable(&player, &ChordPlayer::unavailable);
-    player.play(kC, PlayStyle::Chord);
-    QCOMPARE(unavailable.size(), 1);
-    const QString message = unavailable.first().first().toString();
+    const QString message = QStringLiteral("No sound: %1.").arg(problem);
 
     QWidget window;
     QMessageBox* box = fretmap::showMessage(QMessageBox::Warning, "Fretmap: no sound", message, "noSound", &window);
