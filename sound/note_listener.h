@@ -1,0 +1,69 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+namespace fretmap {
+
+// The notes a guitar's strings can give in standard tuning and a little
+// beyond, in Hz: a low E tuned down a little, to past the 12th fret of the
+// high E.
+inline constexpr double kLowestHeardPitch = 70.0;
+inline constexpr double kHighestHeardPitch = 1400.0;
+
+// The pitch of a stretch of sound and how surely it is one note: clarity 0
+// for noise, near 1 for a clean periodic tone.
+struct PitchEstimate {
+    double frequency = 0.0; // Hz
+    double clarity = 0.0;
+};
+
+// One note, as the listener followed it from its onset to its settled pitch.
+struct HeardNote {
+    std::uint64_t onset = 0;   // the sample where it began, counted from the first fed
+    std::uint64_t settled = 0; // the sample where its pitch had settled
+    double frequency = 0.0;    // the settled pitch, Hz
+};
+
+// Follows what a microphone hears, fed block by block in any sizes: the
+// level, the pitch of the note sounding now, and each note as it settles.
+// Deterministic: the same samples, in any blocks, give the same results.
+class NoteListener {
+public:
+    // Throws std::invalid_argument for a rate the analysis cannot use.
+    explicit NoteListener(int sampleRate);
+
+    int sampleRate() const { return m_sampleRate; }
+
+    void feed(std::span<const float> samples);
+
+    // Samples fed so far.
+    std::uint64_t samplesHeard() const { return m_samplesHeard; }
+
+    // The level of the last few tens of milliseconds, in dB of full scale
+    // (-120 for silence).
+    double level() const;
+
+    // The pitch of the note sounding now, once past its attack; nothing in
+    // silence, noise or an attack. Updated at least every 1/15 s of sound.
+    std::optional<PitchEstimate> currentPitch() const;
+
+    // Notes whose pitch has settled since the last call, oldest first; each
+    // note once.
+    std::vector<HeardNote> takeSettledNotes();
+
+private:
+    int m_sampleRate;
+    std::uint64_t m_samplesHeard = 0;
+    std::vector<HeardNote> m_settled;
+};
+
+// The pitch of one stretch of samples, by a time-domain estimator; nothing
+// when no period between kLowestHeardPitch and kHighestHeardPitch stands
+// out.
+std::optional<PitchEstimate> estimatePitch(std::span<const float> samples, int sampleRate);
+
+} // namespace fretmap
