@@ -188,7 +188,7 @@ protected:
         painter.setPen(QPen(ink, 1.0));
         painter.drawLine(QPointF(x(-kNeedleRange), scaleY), QPointF(x(kNeedleRange), scaleY));
         for (int cents = -50; cents <= 50; cents += 10) {
-            const double tick = cents == 0 ? scaleY - (scaleY - top) * 0.8 : scaleY - metrics.lineSpacing() * 0.4;
+            const double tick = scaleY - metrics.lineSpacing() * (cents == 0 ? 0.7 : 0.4);
             painter.drawLine(QPointF(x(cents), tick), QPointF(x(cents), scaleY));
         }
         painter.drawText(QRectF(0, scaleY - metrics.lineSpacing(), margin, 2.0 * metrics.lineSpacing()),
@@ -320,8 +320,8 @@ void ListenWindow::createControls()
     const QString longest = QStringLiteral("\u266F  String 5, fret 10, C#4: C#4, 35 cents sharp");
     m_stringChecks->setMinimumWidth(metrics.horizontalAdvance(longest) + metrics.averageCharWidth() * 4
                                     + 2 * m_stringChecks->frameWidth());
-    m_stringChecks->setMinimumHeight(m_stringChecks->sizeHintForRow(0) * kStringCount
-                                     + 2 * m_stringChecks->frameWidth());
+    m_stringChecks->setFixedHeight(m_stringChecks->sizeHintForRow(0) * kStringCount
+                                   + 2 * m_stringChecks->frameWidth());
     m_stringChecks->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_stringChecks->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_checkSummary->setObjectName(QStringLiteral("checkSummary"));
@@ -344,7 +344,8 @@ void ListenWindow::createControls()
     layout->addLayout(inputForm);
     layout->addWidget(m_inputProblem);
     layout->addWidget(tuner);
-    layout->addWidget(check, 1);
+    layout->addWidget(check);
+    layout->addStretch(1);
 
     setTabOrder(m_inputChooser, m_referencePitch);
     setTabOrder(m_referencePitch, m_stringChecks);
