@@ -580,12 +580,15 @@ void ListenWindow::speakTuner(bool onDemand)
     }
     if (m_spokenAt && seconds() - *m_spokenAt < kTunerSpeechSpacing)
         return;
-    if (m_spokenReading && m_spokenReading->note == reading->note
-        && std::abs(m_spokenReading->cents - reading->cents) < kTunerSpeechCents)
-        return;
+    const QString phrase = QString::fromStdString(describeTunerReading(*reading));
+    if (m_spokenReading
+        && (phrase == QString::fromStdString(describeTunerReading(*m_spokenReading))
+            || (m_spokenReading->note == reading->note
+                && std::abs(m_spokenReading->cents - reading->cents) < kTunerSpeechCents)))
+        return; // nothing new to say: "in tune" and "in tune" again is no news
     m_spokenReading = reading;
     m_spokenAt = seconds();
-    say(QString::fromStdString(describeTunerReading(*reading)));
+    say(phrase);
 }
 
 // A new A4: the tuner reads against it, and the check starts again

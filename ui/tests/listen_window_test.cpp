@@ -123,6 +123,8 @@ private slots:
     void inputChooser();
     void referencePitch_data();
     void referencePitch();
+    void tunerSpeech_data();
+    void tunerSpeech();
     void inksReadInEveryTheme_data();
     void inksReadInEveryTheme();
     void keyboard_data();
@@ -169,7 +171,9 @@ void ListenWindowTest::runSteps(Form1& form, const QStringList& steps)
         } else if (step == QLatin1String("F8")) {
             form.activateWindow();
             QVERIFY(QTest::qWaitForWindowActive(&form));
-            QTest::keyClick(form.findChild<QWidget*>(QStringLiteral("List1")), Qt::Key_F8);
+            auto* list = form.findChild<QWidget*>(QStringLiteral("List1"));
+            list->setFocus();
+            QTest::keyClick(list, Qt::Key_F8);
         } else {
             const QStringList parts = step.split(QLatin1Char(':'));
             auto* list = form.findChild<fretmap::SelectorList*>(parts[0]);
@@ -206,7 +210,10 @@ void ListenWindowTest::opening()
         m_form->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
         if (how == QLatin1String("F8 list")) {
-            QTest::keyClick(m_form->findChild<QWidget*>(QStringLiteral("List3")), Qt::Key_F8);
+            auto* list = m_form->findChild<QWidget*>(QStringLiteral("List3"));
+            list->setFocus();
+            QVERIFY(list->hasFocus());
+            QTest::keyClick(list, Qt::Key_F8);
         } else if (how == QLatin1String("F8 board")) {
             board->setFocus();
             QTest::keyClick(board, Qt::Key_F8);
@@ -428,7 +435,6 @@ void ListenWindowTest::startingAgain()
     QVERIFY(QTest::qWaitForWindowActive(window));
     QTRY_COMPARE(rowsOf(window).value(4), QStringLiteral("String 5, fret 3, C3: not heard"));
     QCOMPARE(notices.said.last(), QStringLiteral("String 5, fret 3, C3: not heard. String 4, fret 2, E3: play it now"));
-    const int takes = m_log.takes;
 
     if (how == QLatin1String("F5"))
         QTest::keyClick(window->findChild<QListWidget*>(QStringLiteral("stringChecks")), Qt::Key_F5);
@@ -444,7 +450,8 @@ void ListenWindowTest::startingAgain()
     QTRY_COMPARE(rowsOf(window), rows);
     QCOMPARE(notices.said.last(), said);
     // A second of silence later, the string asked for is still awaited.
-    QTRY_VERIFY(m_log.takes >= takes + 4);
+    const int restarted = m_log.takes;
+    QTRY_VERIFY(m_log.takes >= restarted + 4);
     QCOMPARE(rowsOf(window), rows);
 }
 
@@ -651,6 +658,50 @@ void ListenWindowTest::referencePitch()
     notices.said.clear();
     QTest::keyClick(spin, Qt::Key_T, Qt::ControlModifier);
     QCOMPARE(notices.said.value(0), reading);
+}
+
+void ListenWindowTest::tunerSpeech_data()
+{
+    QTest::addColumn<QString>("sound");
+    QTest::addColumn<int>("fewest"); // readings said
+    QTest::addColumn<int>("most");
+
+    QTest::newRow("a steady note is said once") << "steady" << 1 << 1;
+    // 12.5 cents a second: a new reading every 0.4 s, were it not for the
+    // pause of a second between two.
+    QTest::newRow("a gliding note, once a second at most") << "glide" << 3 << 5;
+    QTest::newRow("the same note struck again is said again") << "again" << 2 << 2;
+}
+
+// With nothing to check, the tuner speaks: when it takes a note and when
+// the note moves 5 cents, never more than once a second of sound.
+void ListenWindowTest::tunerSpeech()
+{
+    QFETCH(QString, sound);
+    QFETCH(int, fewest);
+    QFETCH(int, most);
+
+    std::vector<float> samples;
+    if (sound == QLatin1String("steady"))
+        samples = steadyTone(220.0, 4.0);
+    else if (sound == QLatin1String("glide"))
+        samples = glidingTone(218.74, 225.14, 4.0); // A3, from 10 cents flat to 40 cents sharp
+    else
+        samples = joined({steadyTone(220.0, 1.5), silence(2.0), steadyTone(220.0, 1.5)});
+    const double seconds = static_cast<double>(samples.size()) / FakeInput::kRate;
+    ListenWindow* window = makeWindow(std::move(samples));
+    window->setBoard(BoardContent::NothingShown);
+    NoticeRecorder notices(window->findChild<QWidget*>(QStringLiteral("spokenNotice")));
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    // All of the sound, and half a second of quiet after it.
+    QTRY_VERIFY_WITH_TIMEOUT(m_log.takes * 0.04 > seconds + 0.5, 20000);
+
+    QCOMPARE(notices.said.value(0), QStringLiteral("No chord shown: nothing to check"));
+    const QStringList readings = notices.said.mid(1);
+    QVERIFY2(readings.size() >= fewest && readings.size() <= most, qPrintable(readings.join(QLatin1String(" | "))));
+    for (const QString& reading : readings)
+        QVERIFY2(reading.startsWith(QLatin1String("A3, ")), qPrintable(reading));
 }
 
 void ListenWindowTest::inksReadInEveryTheme_data()
