@@ -10,6 +10,7 @@
 // stream is kept for the whole run, paused (corked) while there is nothing
 // to play, so that a request only has to hand its first samples over.
 
+#include "audio/pulse_client.h"
 #include "sound/audio_output.h"
 #include "sound/pluck.h"
 
@@ -28,18 +29,16 @@
 namespace fretmap {
 namespace {
 
-// The name, icon (as the desktop's icon theme holds it) and kind of sound a
-// desktop's volume control shows for the program's stream.
-constexpr const char* kApplicationName = "Fretmap";
-constexpr const char* kApplicationId = "io.github.fretmap.Fretmap";
-constexpr const char* kIconName = "io.github.fretmap.Fretmap";
+using pulse::kAnswerLimit;
+using pulse::kAnswerLimitSeconds;
+using pulse::LoopLock;
+using pulse::release;
+
+// The stream's name and kind of sound, as a desktop's volume control shows
+// them. Opening the output waits for the server at most kAnswerLimit, once,
+// on the first request.
 constexpr const char* kStreamName = "Chord";
 constexpr const char* kMediaRole = "music";
-
-// How long opening the output may wait for the server, all steps together:
-// the window waits that long at most, once, on the first request.
-constexpr pa_usec_t kAnswerLimit = 3 * PA_USEC_PER_SEC;
-constexpr int kAnswerLimitSeconds = 3;
 // What the server keeps buffered ahead: short enough that a click sounds at
 // once, long enough that a busy machine does not starve the stream.
 constexpr pa_usec_t kBufferAhead = 100 * PA_USEC_PER_MSEC;
@@ -59,35 +58,6 @@ std::string refusal(int error)
         return std::string("the sound server refused Fretmap (") + pa_strerror(error)
             + "); restart the desktop's sound server";
     }
-}
-
-// Holds the main loop's lock for a scope: every call on the context or the
-// stream from outside the loop's own thread must.
-class LoopLock {
-public:
-    explicit LoopLock(pa_threaded_mainloop* loop)
-        : m_loop(loop)
-    {
-        pa_threaded_mainloop_lock(m_loop);
-    }
-    ~LoopLock() { pa_threaded_mainloop_unlock(m_loop); }
-    LoopLock(const LoopLock&) = delete;
-    LoopLock& operator=(const LoopLock&) = delete;
-
-private:
-    pa_threaded_mainloop* m_loop;
-};
-
-struct ProplistDeleter {
-    void operator()(pa_proplist* list) const { pa_proplist_free(list); }
-};
-using Proplist = std::unique_ptr<pa_proplist, ProplistDeleter>;
-
-// An operation whose end nobody waits for.
-void release(pa_operation* operation)
-{
-    if (operation)
-        pa_operation_unref(operation);
 }
 
 class PulseAudioOutput final : public AudioOutput {
@@ -121,7 +91,7 @@ private:
     void writeSome(std::size_t bytes);
     void forgetDrain();
 
-    static void signalLoop(void* loop) { pa_threaded_mainloop_signal(static_cast<pa_threaded_mainloop*>(loop), 0); }
+    static void signalLoop(void* loop) { pulse::signalLoop(loop); }
     static void onContextState(pa_context*, void* loop) { signalLoop(loop); }
     static void onStreamState(pa_stream*, void* loop) { signalLoop(loop); }
     static void onDeadline(pa_mainloop_api*, pa_time_event*, const struct timeval*, void* self);
@@ -173,11 +143,8 @@ std::string PulseAudioOutput::open()
         return "the sound output could not be started (out of memory)";
     pa_threaded_mainloop_set_name(m_loop, "fretmap-sound");
 
-    Proplist properties{pa_proplist_new()};
-    pa_proplist_sets(properties.get(), PA_PROP_APPLICATION_NAME, kApplicationName);
-    pa_proplist_sets(properties.get(), PA_PROP_APPLICATION_ID, kApplicationId);
-    pa_proplist_sets(properties.get(), PA_PROP_APPLICATION_ICON_NAME, kIconName);
-    m_context = pa_context_new_with_proplist(pa_threaded_mainloop_get_api(m_loop), kApplicationName,
+    const pulse::Proplist properties = pulse::applicationProperties();
+    m_context = pa_context_new_with_proplist(pa_threaded_mainloop_get_api(m_loop), pulse::kApplicationName,
                                              properties.get());
     if (!m_context)
         return "the sound output could not be started (out of memory)";
@@ -255,7 +222,7 @@ void PulseAudioOutput::onServerInfo(pa_context*, const pa_server_info* info, voi
 std::string PulseAudioOutput::openStream()
 {
     const pa_sample_spec format{PA_SAMPLE_S16NE, static_cast<std::uint32_t>(m_rate), 1};
-    Proplist properties{pa_proplist_new()};
+    const pulse::Proplist properties{pa_proplist_new()};
     pa_proplist_sets(properties.get(), PA_PROP_MEDIA_ROLE, kMediaRole);
     m_stream = pa_stream_new_with_proplist(m_context, kStreamName, &format, nullptr, properties.get());
     if (!m_stream)

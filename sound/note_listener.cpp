@@ -1,30 +1,150 @@
 #include "sound/note_listener.h"
 
+#include <algorithm>
+#include <cmath>
 #include <stdexcept>
 #include <utility>
 
 namespace fretmap {
+namespace {
+
+using pitch_analysis::Period;
+
+// The rates the analysis works at: below 8 kHz the high E's partials are
+// lost; far above, the work grows for nothing.
+constexpr int kLowestRate = 8000;
+constexpr int kHighestRate = 384000;
+
+// A frame of analysis every 10 ms: the pitch follows a note quickly and
+// the tuner's reading can move 100 times a second.
+constexpr double kHopSeconds = 0.010;
+// A pluck starts with noise and a pitch a little sharp: nothing of its
+// first 45 ms counts towards the note's pitch.
+constexpr double kAttackSeconds = 0.045;
+// The longest stretch the fundamental is measured over.
+constexpr double kRefinementSeconds = 0.25;
+// How much of the past the level reads.
+constexpr double kLevelSeconds = 0.030;
+
+// Mean squares below this are silence (-80 dB of full scale).
+constexpr double kSilence = 1e-8;
+// A hop whose energy is this many times that of the hops before it, or
+// whose treble (the energy of its first difference) jumps this much,
+// starts a note: a new pluck adds a burst of treble even under a string
+// that still rings.
+constexpr double kEnergyJump = 2.0;
+constexpr double kTrebleJump = 4.0;
+// Two onsets closer than this are one pluck.
+constexpr double kLeastOnsetSpacing = 0.060;
+
+// A frame whose window repeats this clearly has a pitch.
+constexpr double kVoicedClarity = 0.8;
+// A note has settled when this many frames in a row, past its attack, lie
+// within kSteadyCents of their median.
+constexpr std::size_t kSteadyFrames = 3;
+constexpr double kSteadyCents = 5.0;
+// A settled note whose pitch moves this far has given way to another.
+constexpr double kNewNoteCents = 60.0;
+// A note ends when its energy falls this far under its loudest, or when no
+// pitch stands out for this many frames.
+constexpr double kEndFall = 1e-4; // -40 dB
+constexpr int kEndSilentFrames = 15;
+
+int checkedRate(int sampleRate)
+{
+    if (sampleRate < kLowestRate || sampleRate > kHighestRate)
+        throw std::invalid_argument("the analysis needs a sample rate of 8 to 384 kHz, not " + std::to_string(sampleRate) + " Hz");
+    return sampleRate;
+}
+
+std::size_t samplesIn(double seconds, int sampleRate)
+{
+    return static_cast<std::size_t>(std::lround(seconds * sampleRate));
+}
+
+double centsBetween(double frequency, double reference)
+{
+    return 1200.0 * std::log2(frequency / reference);
+}
+
+double median(std::vector<double> values)
+{
+    const auto middle = values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2);
+    std::nth_element(values.begin(), middle, values.end());
+    if (values.size() % 2 == 1)
+        return *middle;
+    return 0.5 * (*middle + *std::max_element(values.begin(), middle));
+}
+
+double meanSquare(std::span<const float> samples)
+{
+    double sum = 0.0;
+    for (float s : samples)
+        sum += double(s) * s;
+    return samples.empty() ? 0.0 : sum / double(samples.size());
+}
+
+// The energy of the first difference: the treble, where a pluck's noise is.
+double trebleOf(std::span<const float> samples, float before)
+{
+    double sum = 0.0;
+    for (float s : samples) {
+        const double d = double(s) - before;
+        sum += d * d;
+        before = s;
+    }
+    return samples.empty() ? 0.0 : sum / double(samples.size());
+}
+
+} // namespace
 
 NoteListener::NoteListener(int sampleRate)
-    : m_sampleRate(sampleRate)
+    : m_sampleRate(checkedRate(sampleRate))
+    , m_analyzer(sampleRate)
+    , m_hop(samplesIn(kHopSeconds, sampleRate))
+    , m_attack(samplesIn(kAttackSeconds, sampleRate))
+    , m_refinement(samplesIn(kRefinementSeconds, sampleRate))
+    , m_nextFrameEnd(m_hop)
 {
-    if (sampleRate < 8000)
-        throw std::invalid_argument("the sample rate is too low to listen at");
+}
+
+std::span<const float> NoteListener::heard(std::uint64_t from, std::uint64_t to) const
+{
+    from = std::max(from, m_historyStart);
+    if (to <= from)
+        return {};
+    return std::span<const float>(m_history).subspan(static_cast<std::size_t>(from - m_historyStart),
+                                                     static_cast<std::size_t>(to - from));
 }
 
 void NoteListener::feed(std::span<const float> samples)
 {
+    m_history.insert(m_history.end(), samples.begin(), samples.end());
     m_samplesHeard += samples.size();
+    while (m_nextFrameEnd <= m_samplesHeard) {
+        analyseFrame(m_nextFrameEnd);
+        m_nextFrameEnd += m_hop;
+    }
+    // Keep what the next frames and the level read; drop the rest in
+    // large steps, so that the copying stays small.
+    const std::size_t keep = std::max(m_refinement + m_analyzer.windowSize(), samplesIn(kLevelSeconds, m_sampleRate)) + m_hop;
+    if (m_history.size() > 2 * keep) {
+        const std::size_t drop = m_history.size() - keep;
+        m_history.erase(m_history.begin(), m_history.begin() + static_cast<std::ptrdiff_t>(drop));
+        m_historyStart += drop;
+    }
 }
 
 double NoteListener::level() const
 {
-    return -120.0;
+    const std::uint64_t span = samplesIn(kLevelSeconds, m_sampleRate);
+    const double power = meanSquare(heard(m_samplesHeard - std::min<std::uint64_t>(span, m_samplesHeard), m_samplesHeard));
+    return power > 1e-12 ? std::max(-120.0, 10.0 * std::log10(power)) : -120.0;
 }
 
 std::optional<PitchEstimate> NoteListener::currentPitch() const
 {
-    return std::nullopt;
+    return m_current;
 }
 
 std::vector<HeardNote> NoteListener::takeSettledNotes()
@@ -32,9 +152,142 @@ std::vector<HeardNote> NoteListener::takeSettledNotes()
     return std::exchange(m_settled, {});
 }
 
-std::optional<PitchEstimate> estimatePitch(std::span<const float>, int)
+std::optional<std::uint64_t> NoteListener::onsetIn(std::uint64_t hopStart, std::uint64_t end)
 {
-    return std::nullopt;
+    const std::span<const float> hop = heard(hopStart, end);
+    const std::span<const float> before = heard(hopStart - std::min<std::uint64_t>(hopStart, 1), hopStart);
+    const float last = before.empty() ? 0.0F : before.back();
+    const double energy = meanSquare(hop);
+    const double treble = trebleOf(hop, last);
+    const double energyBefore = *std::max_element(m_recentEnergy.begin(), m_recentEnergy.end());
+    const double trebleBefore = *std::max_element(m_recentTreble.begin(), m_recentTreble.end());
+    std::copy_backward(m_recentEnergy.begin(), m_recentEnergy.end() - 1, m_recentEnergy.end());
+    std::copy_backward(m_recentTreble.begin(), m_recentTreble.end() - 1, m_recentTreble.end());
+    m_recentEnergy.front() = energy;
+    m_recentTreble.front() = treble;
+    if (m_note)
+        m_note->loudest = std::max(m_note->loudest, energy);
+
+    const bool jumped = energy > kEnergyJump * energyBefore || treble > kTrebleJump * trebleBefore;
+    if (energy < kSilence || !jumped)
+        return std::nullopt;
+    if (m_lastOnset && hopStart < *m_lastOnset + samplesIn(kLeastOnsetSpacing, m_sampleRate))
+        return std::nullopt;
+
+    // Where in the hop it began, to the millisecond.
+    const std::size_t block = std::max<std::size_t>(1, samplesIn(0.001, m_sampleRate));
+    float previous = last;
+    for (std::size_t at = 0; at < hop.size(); at += block) {
+        const auto part = hop.subspan(at, std::min(block, hop.size() - at));
+        if (meanSquare(part) > kEnergyJump * energyBefore || trebleOf(part, previous) > kTrebleJump * trebleBefore)
+            return hopStart + at;
+        previous = part.back();
+    }
+    return hopStart;
+}
+
+void NoteListener::analyseFrame(std::uint64_t end)
+{
+    const std::uint64_t hopStart = end - m_hop;
+    if (const auto onset = onsetIn(hopStart, end)) {
+        m_lastOnset = onset;
+        m_note = FollowedNote{};
+        m_note->onset = *onset;
+        m_note->attackEnd = *onset + m_attack;
+        m_note->loudest = m_recentEnergy.front();
+    }
+
+    const std::uint64_t windowStart = end - std::min<std::uint64_t>(end, m_analyzer.windowSize());
+    const bool inAttack = m_note && windowStart < m_note->attackEnd;
+    auto period = m_analyzer.coarsePeriod(heard(windowStart, end));
+
+    // A note keeps its period: a frame that jumps an octave or a twelfth
+    // from it while the window still repeats at the note's own period
+    // nearly as well has heard a partial.
+    if (period && m_note && !m_note->pitches.empty()) {
+        std::vector<double> voiced;
+        for (double p : m_note->pitches) {
+            if (p > 0.0)
+                voiced.push_back(p);
+        }
+        if (!voiced.empty()) {
+            const double noteLag = m_sampleRate / m_note->settledHertz.value_or(median(voiced));
+            const double ratio = period->lag / noteLag;
+            for (double multiple : {2.0, 3.0, 0.5, 1.0 / 3.0}) {
+                if (std::abs(1200.0 * std::log2(ratio / multiple)) < 30.0) {
+                    const auto kept = m_analyzer.peakNear(noteLag);
+                    if (kept && kept->clarity > period->clarity - 0.1)
+                        period = kept;
+                    break;
+                }
+            }
+        }
+    }
+    followPitch(end, period, inAttack);
+
+    if (m_note) {
+        const double energy = m_recentEnergy.front();
+        if (energy < kSilence || energy < kEndFall * m_note->loudest || m_note->silentFrames >= kEndSilentFrames)
+            m_note.reset();
+    }
+}
+
+void NoteListener::followPitch(std::uint64_t end, std::optional<Period> period, bool inAttack)
+{
+    const bool voiced = period && period->clarity >= kVoicedClarity;
+    if (!voiced || inAttack) {
+        m_current.reset();
+    } else {
+        const double rough = m_sampleRate / period->lag;
+        std::uint64_t from = end - std::min<std::uint64_t>(end, m_refinement);
+        if (m_note)
+            from = std::max(from, m_note->attackEnd);
+        const auto fundamental = m_analyzer.fundamental(heard(from, end), rough);
+        m_current = PitchEstimate{fundamental.value_or(rough), period->clarity};
+    }
+
+    if (!m_note || inAttack)
+        return;
+    FollowedNote& note = *m_note;
+    note.pitches.push_back(voiced ? m_sampleRate / period->lag : 0.0);
+    note.silentFrames = voiced ? 0 : note.silentFrames + 1;
+    if (note.pitches.size() < kSteadyFrames)
+        return;
+    const std::vector<double> last(note.pitches.end() - kSteadyFrames, note.pitches.end());
+    if (std::find(last.begin(), last.end(), 0.0) != last.end())
+        return;
+    const double middle = median(last);
+    const bool steady = std::all_of(last.begin(), last.end(),
+                                    [middle](double p) { return std::abs(centsBetween(p, middle)) <= kSteadyCents; });
+    if (!steady)
+        return;
+
+    if (note.settledHertz) {
+        // A settled note that moves far without an onset: a new note, slurred
+        // or too soft for an onset; it began about half a window ago.
+        if (std::abs(centsBetween(middle, *note.settledHertz)) < kNewNoteCents)
+            return;
+        FollowedNote next;
+        next.onset = end - std::min<std::uint64_t>(end, m_analyzer.windowSize() / 2 + kSteadyFrames * m_hop);
+        next.attackEnd = next.onset;
+        next.pitches = last;
+        next.loudest = note.loudest;
+        m_note = std::move(next);
+    }
+    FollowedNote& settling = *m_note;
+    const auto measured = m_analyzer.fundamental(heard(std::max(settling.attackEnd, end - std::min<std::uint64_t>(end, m_refinement)), end), middle);
+    settling.settledHertz = measured.value_or(middle);
+    m_settled.push_back({settling.onset, end, *settling.settledHertz});
+}
+
+std::optional<PitchEstimate> estimatePitch(std::span<const float> samples, int sampleRate)
+{
+    pitch_analysis::PitchAnalyzer analyzer(checkedRate(sampleRate));
+    const auto period = analyzer.coarsePeriod(samples);
+    if (!period)
+        return std::nullopt;
+    const double rough = sampleRate / period->lag;
+    return PitchEstimate{analyzer.fundamental(samples, rough).value_or(rough), period->clarity};
 }
 
 } // namespace fretmap

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "sound/pitch_analysis.h"
+
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -56,9 +59,38 @@ public:
     std::vector<HeardNote> takeSettledNotes();
 
 private:
+    // The note being followed: from its onset, through its attack, to its
+    // settled pitch and on while it rings.
+    struct FollowedNote {
+        std::uint64_t onset = 0;
+        std::uint64_t attackEnd = 0;    // the first sample past its attack
+        std::vector<double> pitches;    // one a frame past the attack, 0 where no pitch stood out
+        double loudest = 0.0;           // the highest energy of a hop since the onset
+        std::optional<double> settledHertz;
+        int silentFrames = 0;           // frames in a row without a pitch, once settled
+    };
+
+    void analyseFrame(std::uint64_t end);
+    std::optional<std::uint64_t> onsetIn(std::uint64_t hopStart, std::uint64_t end);
+    void followPitch(std::uint64_t end, std::optional<pitch_analysis::Period> period, bool inAttack);
+    std::span<const float> heard(std::uint64_t from, std::uint64_t to) const;
+
     int m_sampleRate;
     std::uint64_t m_samplesHeard = 0;
     std::vector<HeardNote> m_settled;
+
+    pitch_analysis::PitchAnalyzer m_analyzer;
+    std::size_t m_hop;            // samples between frames of analysis
+    std::size_t m_attack;         // samples after an onset that tell no pitch
+    std::size_t m_refinement;     // the most samples the fundamental is measured over
+    std::vector<float> m_history; // the last samples fed, enough for every frame
+    std::uint64_t m_historyStart = 0;
+    std::uint64_t m_nextFrameEnd;
+    std::array<double, 3> m_recentEnergy{}; // of the hops before the last, newest first
+    std::array<double, 3> m_recentTreble{};
+    std::optional<std::uint64_t> m_lastOnset;
+    std::optional<FollowedNote> m_note;
+    std::optional<PitchEstimate> m_current;
 };
 
 // The pitch of one stretch of samples, by a time-domain estimator; nothing

@@ -1,9 +1,43 @@
 #include "sound/tuner.h"
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <stdexcept>
 
 namespace fretmap {
+namespace {
+
+// A pitch is taken when every pitch of the last kTakeSeconds lies within
+// kTakeCents of their median: a pluck's first wobble is not shown.
+constexpr double kTakeSeconds = 0.08;
+constexpr double kTakeCents = 10.0;
+// A reading holds until the median of the last kHoldSeconds moves more than
+// kHoldCents from it, so that a steady note holds still and a drift is
+// followed a cent at a time.
+constexpr double kHoldSeconds = 0.15;
+constexpr double kHoldCents = 1.0;
+// Pitches further than this from the reading are another note: they move
+// the reading only once they are steady enough to be taken.
+constexpr double kLeaveCents = 30.0;
+// Without a pitch for this long, the reading is gone.
+constexpr double kReleaseSeconds = 0.4;
+
+double centsAboveA440(double frequency)
+{
+    return 1200.0 * std::log2(frequency / 440.0);
+}
+
+double median(std::vector<double> values)
+{
+    const auto middle = values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2);
+    std::nth_element(values.begin(), middle, values.end());
+    if (values.size() % 2 == 1)
+        return *middle;
+    return 0.5 * (*middle + *std::max_element(values.begin(), middle));
+}
+
+} // namespace
 
 bool TunerReading::inTune() const
 {
@@ -17,10 +51,16 @@ double noteFrequency(MidiNote note, double referencePitch)
 
 TunerReading readPitch(double frequency, double referencePitch)
 {
+    if (!(frequency > 0.0 && std::isfinite(frequency)) || !(referencePitch > 0.0 && std::isfinite(referencePitch)))
+        throw std::invalid_argument("a pitch and a reference must be positive frequencies");
     const double semitones = 12.0 * std::log2(frequency / referencePitch) + 69.0;
     TunerReading reading;
     reading.note = static_cast<MidiNote>(std::lround(semitones));
     reading.cents = 100.0 * (semitones - reading.note);
+    const auto nearest = std::min_element(kOpenStringNotes.begin(), kOpenStringNotes.end(), [semitones](MidiNote a, MidiNote b) {
+        return std::abs(semitones - a) < std::abs(semitones - b);
+    });
+    reading.nearestString = static_cast<int>(std::distance(kOpenStringNotes.begin(), nearest)) + 1;
     return reading;
 }
 
@@ -29,14 +69,69 @@ void Tuner::setReferencePitch(double hertz)
     if (!(hertz >= kLowestReferencePitch && hertz <= kHighestReferencePitch))
         throw std::invalid_argument("A4 must be between 430 and 450 Hz");
     m_referencePitch = hertz;
+    show();
 }
 
-std::optional<TunerReading> Tuner::update(std::optional<double> frequency, double)
+std::optional<double> Tuner::steadyPitch(double since) const
+{
+    std::vector<double> pitches;
+    for (const Heard& heard : m_recent) {
+        if (heard.seconds >= since)
+            pitches.push_back(heard.cents);
+    }
+    // Three pitches at least, and the first of them a take's time ago.
+    if (pitches.size() < 3 || m_recent.front().seconds > since)
+        return std::nullopt;
+    const double middle = median(pitches);
+    const bool steady = std::all_of(pitches.begin(), pitches.end(), [middle](double c) { return std::abs(c - middle) <= kTakeCents; });
+    return steady ? std::optional(middle) : std::nullopt;
+}
+
+std::optional<TunerReading> Tuner::update(std::optional<double> frequency, double seconds)
+{
+    // Time that runs back is a new run of sound.
+    if (!m_recent.empty() && seconds < m_recent.back().seconds)
+        m_recent.clear();
+    if (frequency && *frequency > 0.0 && std::isfinite(*frequency)) {
+        m_recent.push_back({seconds, centsAboveA440(*frequency)});
+        m_lastHeard = seconds;
+    } else if (m_shown && seconds - m_lastHeard > kReleaseSeconds) {
+        m_shown.reset();
+        m_recent.clear();
+    }
+    const double oldest = seconds - std::max(kTakeSeconds, kHoldSeconds);
+    std::erase_if(m_recent, [oldest](const Heard& heard) { return heard.seconds < oldest; });
+    if (m_recent.empty()) {
+        show();
+        return m_reading;
+    }
+
+    const auto taken = steadyPitch(seconds - kTakeSeconds);
+    if (!m_shown || (taken && std::abs(*taken - *m_shown) > kLeaveCents)) {
+        if (taken)
+            m_shown = taken;
+    } else {
+        // Only the pitches near the reading move it: a stray octave does not.
+        std::vector<double> near;
+        for (const Heard& heard : m_recent) {
+            if (heard.seconds >= seconds - kHoldSeconds && std::abs(heard.cents - *m_shown) <= kLeaveCents)
+                near.push_back(heard.cents);
+        }
+        if (!near.empty()) {
+            const double middle = median(near);
+            if (std::abs(middle - *m_shown) > kHoldCents)
+                m_shown = middle;
+        }
+    }
+    show();
+    return m_reading;
+}
+
+void Tuner::show()
 {
     m_reading.reset();
-    if (frequency)
-        m_reading = readPitch(*frequency, m_referencePitch);
-    return m_reading;
+    if (m_shown)
+        m_reading = readPitch(440.0 * std::exp2(*m_shown / 1200.0), m_referencePitch);
 }
 
 } // namespace fretmap

@@ -3,6 +3,7 @@
 #include "sound/fingering_notes.h"
 
 #include <optional>
+#include <vector>
 
 namespace fretmap {
 
@@ -22,7 +23,8 @@ struct TunerReading {
     bool inTune() const;    // within kInTuneCents
 };
 
-// The reading of one pitch against A4 = `referencePitch`.
+// The reading of one pitch against A4 = `referencePitch`. Throws
+// std::invalid_argument for a frequency that is not a positive number.
 TunerReading readPitch(double frequency, double referencePitch = kDefaultReferencePitch);
 
 // The frequency of `note` against A4 = `referencePitch`.
@@ -45,8 +47,18 @@ public:
     std::optional<TunerReading> reading() const { return m_reading; }
 
 private:
+    struct Heard {
+        double seconds;
+        double cents; // above A4 = 440 Hz, whatever the reference
+    };
+    std::optional<double> steadyPitch(double since) const;
+    void show();
+
     double m_referencePitch = kDefaultReferencePitch;
     std::optional<TunerReading> m_reading;
+    std::vector<Heard> m_recent;   // the pitches of the last moments, oldest first
+    std::optional<double> m_shown; // the pitch the reading shows, in cents above A4 = 440 Hz
+    double m_lastHeard = 0.0;      // when the last pitch came
 };
 
 } // namespace fretmap

@@ -93,9 +93,17 @@ BoardPicture::BoardPicture(QWidget* parent)
     m_playStrings->setObjectName(QStringLiteral("playStrings"));
     connect(m_playStrings, &QAction::triggered, this, [this] { emit playRequested(PlayStyle::StringByString); });
 
+    m_listen = new QAction(toQString(form1::kListenCaption), this);
+    m_listen->setObjectName(QStringLiteral("listen"));
+    m_listen->setShortcut(QKeySequence(toQString(form1::kListenKey)));
+    m_listen->setShortcutContext(Qt::WindowShortcut);
+    connect(m_listen, &QAction::triggered, this, &BoardPicture::listenRequested);
+    addAction(m_listen);
+
     m_menu->setObjectName(QStringLiteral("boardMenu"));
     m_menu->addAction(m_playChord);
     m_menu->addAction(m_playStrings);
+    m_menu->addAction(m_listen);
 }
 
 bool BoardPicture::isMarkerShown(int string, int index) const

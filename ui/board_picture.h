@@ -21,7 +21,8 @@ namespace fretmap {
 // from what the three board operations last set, and a frame inside its
 // border while it has the keyboard focus. A click, Space or Enter,
 // its context menu or the play key (anywhere in its window) asks to hear
-// what it shows.
+// what it shows; its context menu or the listen key asks to listen to the
+// guitarist play it.
 class BoardPicture : public QFrame, public BoardSurface {
     Q_OBJECT
 
@@ -54,9 +55,12 @@ public:
     // board's context menu.
     QAction* playChordAction() const { return m_playChord; }
     QAction* playStringsAction() const { return m_playStrings; }
+    // "Listen…", with the listen key: the third item of the context menu.
+    QAction* listenAction() const { return m_listen; }
 
 signals:
     void playRequested(fretmap::PlayStyle style);
+    void listenRequested();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -81,6 +85,7 @@ private:
     QRect m_chordNameRect;
     QAction* m_playChord = nullptr;   // strums the board; its key works anywhere in the window
     QAction* m_playStrings = nullptr; // plays each string alone
+    QAction* m_listen = nullptr;      // opens the listening window; its key works anywhere in the window
     QMenu* m_menu = nullptr;          // the context menu with both
 };
 

@@ -1,9 +1,6 @@
 #include "chord_player.h"
 
-#include <QCoreApplication>
-#include <QDir>
-#include <QFileInfo>
-#include <QLibrary>
+#include "sound_module.h"
 
 #include <string>
 
@@ -48,10 +45,7 @@ void ChordPlayer::report(const QString& problem)
 
 QStringList ChordPlayer::moduleFolders()
 {
-    const QDir programDir{QCoreApplication::applicationDirPath()};
-    // The installed folder last, so that it is the one a missing module names.
-    const QString installed = QDir::cleanPath(programDir.filePath(QStringLiteral(FRETMAP_MODULE_DIR_FROM_PROGRAM)));
-    return {programDir.path(), installed};
+    return sound_module::folders();
 }
 
 std::unique_ptr<AudioOutput> ChordPlayer::loadModuleOutput(QString& problem)
@@ -61,30 +55,10 @@ std::unique_ptr<AudioOutput> ChordPlayer::loadModuleOutput(QString& problem)
 
 std::unique_ptr<AudioOutput> ChordPlayer::loadModuleOutput(const QStringList& folders, QString& problem)
 {
-    const QString name = QStringLiteral(FRETMAP_AUDIO_MODULE);
-    QString path;
-    for (const QString& folder : folders) {
-        if (QFileInfo::exists(QDir{folder}.filePath(name))) {
-            path = QDir{folder}.filePath(name);
-            break;
-        }
-    }
-    if (path.isEmpty()) {
-        problem = QStringLiteral("the sound module %1 is not installed in %2; install Fretmap again")
-                      .arg(name, folders.isEmpty() ? QString() : folders.last());
+    const auto create
+        = sound_module::resolveFunction<CreateAudioOutputFunction>(folders, kCreateAudioOutputSymbol, problem);
+    if (!create)
         return nullptr;
-    }
-
-    // Kept loaded for the rest of the run: the output's code lives in it.
-    QLibrary module{path};
-    // A symbol comes as an untyped address; the module's header gives its type.
-    auto create = reinterpret_cast<CreateAudioOutputFunction>( // NOLINT(cppcoreguidelines-pro-type-reinterpret-cast)
-        module.resolve(kCreateAudioOutputSymbol));
-    if (!create) {
-        problem = QStringLiteral("the sound module could not be loaded (%1); install the package libpulse0")
-                      .arg(module.errorString());
-        return nullptr;
-    }
     std::string why;
     std::unique_ptr<AudioOutput> output{create(&why)};
     if (!output)

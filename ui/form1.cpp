@@ -1,11 +1,13 @@
 #include "form1.h"
 
 #include "board_picture.h"
+#include "bring_to_front.h"
 #include "chord_player.h"
 #include "common_dialog.h"
 #include "error_boundary.h"
 #include "form1_design.h"
 #include "frmabout.h"
+#include "listen_window.h"
 #include "message_box.h"
 #include "qt_text.h"
 #include "screen_reader.h"
@@ -75,6 +77,7 @@ void Form1::createControls()
     connect(m_picture1, &BoardPicture::playRequested, this,
             [this](PlayStyle style) { guarded([&] { play(style); }); });
     connect(m_player, &ChordPlayer::unavailable, this, &Form1::reportNoSound);
+    connect(m_picture1, &BoardPicture::listenRequested, this, [this] { guarded([this] { showListening(); }); });
 
     auto* command1 = new QPushButton(toQString(form1::kCommand1Caption), client); // runs a display
     command1->setObjectName(toQString(form1::kCommand1.name));
@@ -165,6 +168,8 @@ void Form1::display()
     m_picture1->setDescription(description);
     // The focus stays where the user is, so the notice speaks the board.
     m_notice->say(toQString(description));
+    if (m_listen)
+        showBoardToListening();
 }
 
 // Sounds what the board shows: the last display, whatever the lists say now.
@@ -198,6 +203,27 @@ void Form1::showAbout()
     if (!m_about)
         m_about = std::make_unique<frmAbout>();
     m_about->show();
+}
+
+// Opens the listening window, or brings it to the front; it checks what
+// the board shows.
+void Form1::showListening()
+{
+    if (!m_listen) {
+        m_listen = std::make_unique<ListenWindow>();
+        m_listen->setWindowIcon(windowIcon());
+        showBoardToListening();
+    }
+    bringToFront(m_listen.get());
+}
+
+// The board's last display, for the listening window to check.
+void Form1::showBoardToListening()
+{
+    if (m_view.shownChord())
+        m_listen->setBoard(BoardContent::Chord, m_view.state());
+    else
+        m_listen->setBoard(m_view.hasDisplayed() ? BoardContent::UnknownChord : BoardContent::NothingShown);
 }
 
 } // namespace fretmap

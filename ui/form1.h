@@ -17,6 +17,7 @@ class BoardPicture;
 class ChordPlayer;
 class CommonDialog;
 class SpokenNotice;
+class ListenWindow;
 class frmAbout;
 
 // The main window: the selector lists, the "display" button, the board and
@@ -43,6 +44,8 @@ private:
     void reportNoSound(const QString& why);
     void showContents();
     void showAbout();
+    void showListening();
+    void showBoardToListening();
 
     ChordSelection m_selection;
     QWidget* m_client;        // the client area under the menu bar
@@ -52,6 +55,7 @@ private:
     ChordPlayer* m_player;             // sounds the board; opens the sound output when first asked
     CommonDialog* m_dlgCommonDialog;   // the help control behind Contents
     std::unique_ptr<frmAbout> m_about; // made on the first About, kept for the run
+    std::unique_ptr<ListenWindow> m_listen; // made when first asked for, kept for the run
     bool m_painted = false;            // the first frame is out
 };
 

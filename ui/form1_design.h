@@ -76,6 +76,12 @@ inline constexpr std::string_view kNothingShownToPlay = "No chord shown: nothing
 inline constexpr std::string_view kUnknownChordToPlay = "Unknown chord: nothing to play";
 inline constexpr std::string_view kNoSoundTitle = "Fretmap: no sound";
 
+// Listening: the board's context menu, after the play items, and the key
+// that opens the listening window from anywhere in the main window (used by
+// nothing else there either).
+inline constexpr std::string_view kListenCaption = "Listen\u2026";
+inline constexpr std::string_view kListenKey = "F8";
+
 // The help file that Contents asks for: a bare name, looked for where a help
 // viewer looks.
 inline constexpr std::string_view kHelpFile = "help.hlp";

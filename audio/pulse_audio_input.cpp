@@ -1,0 +1,466 @@
+// The sound module's input: the inputs of the desktop's sound server, and a
+// record stream from one of them, through libpulse as the output.
+//
+// A stream has a threaded main loop and a connection of its own, made when
+// listening starts and closed when it stops, so that the microphone is open
+// only while the program listens and an idle program holds no connection.
+// The loop's thread copies what the server sends into a buffer behind a
+// mutex; the window's thread takes it from there, never waiting on the
+// server.
+
+#include "audio/pulse_client.h"
+#include "sound/audio_input.h"
+#include "sound/pluck.h"
+
+#include <pulse/pulseaudio.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace fretmap {
+namespace {
+
+using pulse::kAnswerLimit;
+using pulse::kAnswerLimitSeconds;
+using pulse::LoopLock;
+
+// The stream's name and kind, as a desktop's volume control shows them.
+constexpr const char* kStreamName = "Listening";
+constexpr const char* kMediaRole = "production";
+// The size of the fragments the server sends: a verdict can follow a note
+// only as fast as its samples arrive.
+constexpr pa_usec_t kFragment = 10 * PA_USEC_PER_MSEC;
+// What is kept for a reader that falls behind, the oldest dropped first: a
+// window that stalls for longer hears the latest sound, not old sound late.
+constexpr int kKeptSeconds = 4;
+constexpr int kFallbackRate = 48000;
+
+const std::string kRestartServer = "; restart the desktop's sound server";
+const std::string kNoServer = "no sound server was found to listen through; start the desktop's sound server "
+                              "(PulseAudio, or PipeWire with its PulseAudio service pipewire-pulse), or install "
+                              "pulseaudio";
+const std::string kNoInput = "no microphone or line in was found; plug one in, or choose one in the desktop's "
+                             "sound settings";
+const std::string kNotAnswering = "the sound server did not answer within " + std::to_string(kAnswerLimitSeconds)
+    + " seconds" + kRestartServer;
+
+// Why the server cannot be used, from libpulse's error number.
+std::string refusal(int error)
+{
+    switch (error) {
+    case PA_ERR_CONNECTIONREFUSED:
+    case PA_ERR_INVALIDSERVER:
+        return kNoServer;
+    default:
+        return std::string("the sound server refused Fretmap (") + pa_strerror(error) + ")" + kRestartServer;
+    }
+}
+
+// A source as the server lists it.
+struct Source {
+    std::string name;
+    std::string description;
+    bool monitor = false; // of an output: what it plays, not an input
+    int rate = kFallbackRate;
+};
+
+// A threaded main loop with a connection to the desktop's sound server,
+// and what it is asked while a stream is opened. Every call but open()
+// needs the loop's lock.
+class Connection {
+public:
+    Connection() = default;
+    ~Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    // Starts the loop and connects, within kAnswerLimit for this and every
+    // step after it until finished(). Returns an empty text, or why not.
+    // Takes the lock itself, and returns with it released.
+    std::string open();
+    void finished();
+
+    pa_threaded_mainloop* loop() const { return m_loop; }
+    pa_context* context() const { return m_context; }
+
+    // Waits, the lock held, until `done` or the time is up. Returns whether
+    // `done`.
+    template <typename Done>
+    bool waitUntil(Done done)
+    {
+        while (!done() && !m_timedOut)
+            pa_threaded_mainloop_wait(m_loop);
+        return done();
+    }
+
+    // The server's default input, and its sources; nothing when the server
+    // does not answer in time.
+    std::optional<std::string> defaultSourceName();
+    std::optional<std::vector<Source>> sources();
+
+private:
+    bool waitFor(pa_operation* operation);
+    static void onContextState(pa_context*, void* loop) { pulse::signalLoop(loop); }
+    static void onDeadline(pa_mainloop_api*, pa_time_event*, const struct timeval*, void* self);
+    static void onServerInfo(pa_context*, const pa_server_info* info, void* self);
+    static void onSourceInfo(pa_context*, const pa_source_info* info, int last, void* self);
+
+    pa_threaded_mainloop* m_loop = nullptr;
+    pa_context* m_context = nullptr;
+    pa_time_event* m_deadline = nullptr;
+    bool m_timedOut = false;
+    std::string m_defaultSource;
+    std::vector<Source> m_sources;
+};
+
+Connection::~Connection()
+{
+    if (!m_loop)
+        return;
+    {
+        LoopLock lock(m_loop);
+        finished();
+        if (m_context) {
+            pa_context_set_state_callback(m_context, nullptr, nullptr);
+            pa_context_disconnect(m_context);
+            pa_context_unref(m_context);
+        }
+    }
+    pa_threaded_mainloop_stop(m_loop);
+    pa_threaded_mainloop_free(m_loop);
+}
+
+std::string Connection::open()
+{
+    m_loop = pa_threaded_mainloop_new();
+    if (!m_loop)
+        return "listening could not be started (out of memory)";
+    pa_threaded_mainloop_set_name(m_loop, "fretmap-listen");
+    const pulse::Proplist properties = pulse::applicationProperties();
+    m_context = pa_context_new_with_proplist(pa_threaded_mainloop_get_api(m_loop), pulse::kApplicationName,
+                                             properties.get());
+    if (!m_context)
+        return "listening could not be started (out of memory)";
+    pa_context_set_state_callback(m_context, &onContextState, m_loop);
+    if (pa_threaded_mainloop_start(m_loop) < 0)
+        return "listening could not be started (no thread for it)";
+
+    LoopLock lock(m_loop);
+    // One deadline for every step: a server that accepts the connection and
+    // never answers must not hold the window for longer.
+    m_deadline = pa_context_rttime_new(m_context, pa_rtclock_now() + kAnswerLimit, &onDeadline, this);
+    if (pa_context_connect(m_context, nullptr, PA_CONTEXT_NOFLAGS, nullptr) < 0)
+        return refusal(pa_context_errno(m_context));
+    const bool settled = waitUntil([this] {
+        const pa_context_state_t state = pa_context_get_state(m_context);
+        return state == PA_CONTEXT_READY || !PA_CONTEXT_IS_GOOD(state);
+    });
+    if (!settled)
+        return kNotAnswering;
+    if (pa_context_get_state(m_context) != PA_CONTEXT_READY)
+        return refusal(pa_context_errno(m_context));
+    return {};
+}
+
+void Connection::finished()
+{
+    if (!m_deadline)
+        return;
+    pa_threaded_mainloop_get_api(m_loop)->time_free(m_deadline);
+    m_deadline = nullptr;
+}
+
+void Connection::onDeadline(pa_mainloop_api*, pa_time_event*, const struct timeval*, void* self)
+{
+    auto* connection = static_cast<Connection*>(self);
+    connection->m_timedOut = true;
+    pulse::signalLoop(connection->m_loop);
+}
+
+// Waits for the answer to `operation`; one that comes too late is never
+// delivered, since its callbacks point into this connection.
+bool Connection::waitFor(pa_operation* operation)
+{
+    if (!operation)
+        return false;
+    const bool answered = waitUntil([operation] { return pa_operation_get_state(operation) != PA_OPERATION_RUNNING; });
+    if (!answered)
+        pa_operation_cancel(operation);
+    pa_operation_unref(operation);
+    return answered;
+}
+
+std::optional<std::string> Connection::defaultSourceName()
+{
+    m_defaultSource.clear();
+    if (!waitFor(pa_context_get_server_info(m_context, &onServerInfo, this)))
+        return std::nullopt;
+    return m_defaultSource;
+}
+
+void Connection::onServerInfo(pa_context*, const pa_server_info* info, void* self)
+{
+    auto* connection = static_cast<Connection*>(self);
+    if (info && info->default_source_name)
+        connection->m_defaultSource = info->default_source_name;
+    pulse::signalLoop(connection->m_loop);
+}
+
+std::optional<std::vector<Source>> Connection::sources()
+{
+    m_sources.clear();
+    if (!waitFor(pa_context_get_source_info_list(m_context, &onSourceInfo, this)))
+        return std::nullopt;
+    return std::move(m_sources);
+}
+
+void Connection::onSourceInfo(pa_context*, const pa_source_info* info, int last, void* self)
+{
+    auto* connection = static_cast<Connection*>(self);
+    if (last == 0 && info) {
+        Source source;
+        source.name = info->name ? info->name : "";
+        source.description = info->description ? info->description : source.name;
+        source.monitor = info->monitor_of_sink != PA_INVALID_INDEX;
+        const auto rate = static_cast<int>(info->sample_spec.rate);
+        if (rate >= kMinSampleRate && rate <= kMaxSampleRate)
+            source.rate = rate;
+        connection->m_sources.push_back(std::move(source));
+        return;
+    }
+    pulse::signalLoop(connection->m_loop); // the end of the list, or an error
+}
+
+// The source the server would record from for `name`, the default when
+// empty; the text says why there is none.
+std::string findSource(Connection& connection, const std::string& name, Source& found)
+{
+    std::string wanted = name;
+    if (wanted.empty()) {
+        const std::optional<std::string> defaultName = connection.defaultSourceName();
+        if (!defaultName)
+            return kNotAnswering;
+        wanted = *defaultName;
+    }
+    const std::optional<std::vector<Source>> sources = connection.sources();
+    if (!sources)
+        return kNotAnswering;
+    const auto it = std::find_if(sources->begin(), sources->end(),
+                                 [&wanted](const Source& source) { return source.name == wanted; });
+    if (it == sources->end()) {
+        if (name.empty())
+            return kNoInput;
+        return "the input \"" + name + "\" is not there any more; choose another input";
+    }
+    found = *it;
+    return {};
+}
+
+class PulseAudioInput final : public AudioInput {
+public:
+    PulseAudioInput() = default;
+    ~PulseAudioInput() override;
+    PulseAudioInput(const PulseAudioInput&) = delete;
+    PulseAudioInput& operator=(const PulseAudioInput&) = delete;
+
+    // Connects and opens the stream from the input `name`, the default one
+    // when empty. Returns an empty text, or why not.
+    std::string open(const std::string& name);
+
+    int sampleRate() const override { return m_rate; }
+    std::string description() const override { return m_description; }
+    std::string take(std::vector<float>& samples) override;
+
+private:
+    std::string openStream(const char* device, int rate);
+    void stopped(std::string why);
+
+    static void onContextState(pa_context* context, void* self);
+    static void onStreamState(pa_stream* stream, void* self);
+    static void onReadable(pa_stream* stream, std::size_t bytes, void* self);
+
+    Connection m_connection;
+    pa_stream* m_stream = nullptr;
+    bool m_ready = false; // opened: a failure from now on ends the listening
+    int m_rate = kFallbackRate;
+    std::string m_description;
+
+    // Filled by the loop's thread, taken by the window's.
+    std::mutex m_mutex;
+    std::vector<float> m_samples;
+    std::size_t m_keptSamples = 0;
+    std::string m_problem;
+};
+
+PulseAudioInput::~PulseAudioInput()
+{
+    if (!m_connection.loop() || !m_stream)
+        return;
+    LoopLock lock(m_connection.loop());
+    pa_context_set_state_callback(m_connection.context(), nullptr, nullptr);
+    pa_stream_set_state_callback(m_stream, nullptr, nullptr);
+    pa_stream_set_read_callback(m_stream, nullptr, nullptr);
+    pa_stream_disconnect(m_stream);
+    pa_stream_unref(m_stream);
+}
+
+std::string PulseAudioInput::open(const std::string& name)
+{
+    std::string problem = m_connection.open();
+    if (!problem.empty())
+        return problem;
+    LoopLock lock(m_connection.loop());
+    Source source;
+    problem = findSource(m_connection, name, source);
+    if (problem.empty()) {
+        m_description = source.description;
+        // No device: the server's default input, as the desktop sets it.
+        problem = openStream(name.empty() ? nullptr : source.name.c_str(), source.rate);
+    }
+    m_connection.finished();
+    return problem;
+}
+
+std::string PulseAudioInput::openStream(const char* device, int rate)
+{
+    // The input's own rate spares the server a conversion; the stream's may
+    // still differ, and is read back below.
+    const pa_sample_spec format{PA_SAMPLE_FLOAT32NE, static_cast<std::uint32_t>(rate), 1};
+    const pulse::Proplist properties{pa_proplist_new()};
+    pa_proplist_sets(properties.get(), PA_PROP_MEDIA_ROLE, kMediaRole);
+    pa_context* context = m_connection.context();
+    m_stream = pa_stream_new_with_proplist(context, kStreamName, &format, nullptr, properties.get());
+    if (!m_stream)
+        return refusal(pa_context_errno(context));
+    m_keptSamples = static_cast<std::size_t>(kKeptSeconds) * format.rate;
+    pa_stream_set_state_callback(m_stream, &onStreamState, this);
+    pa_stream_set_read_callback(m_stream, &onReadable, this);
+    pa_context_set_state_callback(context, &onContextState, this);
+
+    // (uint32_t)-1: the server's choice.
+    constexpr auto kServerChooses = static_cast<std::uint32_t>(-1);
+    const pa_buffer_attr buffer{kServerChooses, kServerChooses, kServerChooses, kServerChooses,
+                                static_cast<std::uint32_t>(pa_usec_to_bytes(kFragment, &format))};
+    if (pa_stream_connect_record(m_stream, device, &buffer, PA_STREAM_ADJUST_LATENCY) < 0)
+        return refusal(pa_context_errno(context));
+    const bool settled = m_connection.waitUntil([this] {
+        const pa_stream_state_t state = pa_stream_get_state(m_stream);
+        return state == PA_STREAM_READY || !PA_STREAM_IS_GOOD(state);
+    });
+    if (!settled) {
+        return "the sound server did not open the input within " + std::to_string(kAnswerLimitSeconds) + " seconds"
+            + kRestartServer;
+    }
+    if (pa_stream_get_state(m_stream) != PA_STREAM_READY) {
+        return std::string("the sound server refused to listen to the input (") + pa_strerror(pa_context_errno(context))
+            + "); choose another input, or allow it in the desktop's sound settings";
+    }
+    const pa_sample_spec* actual = pa_stream_get_sample_spec(m_stream);
+    m_rate = static_cast<int>(actual->rate);
+    m_keptSamples = static_cast<std::size_t>(kKeptSeconds) * actual->rate;
+    m_ready = true;
+    return {};
+}
+
+std::string PulseAudioInput::take(std::vector<float>& samples)
+{
+    const std::lock_guard lock(m_mutex);
+    if (samples.empty())
+        samples.swap(m_samples);
+    else
+        samples.insert(samples.end(), m_samples.begin(), m_samples.end());
+    m_samples.clear();
+    return m_problem;
+}
+
+// Once the stream is open, the first failure is what take() reports.
+void PulseAudioInput::stopped(std::string why)
+{
+    const std::lock_guard lock(m_mutex);
+    if (m_problem.empty())
+        m_problem = std::move(why);
+}
+
+void PulseAudioInput::onContextState(pa_context* context, void* self)
+{
+    auto* input = static_cast<PulseAudioInput*>(self);
+    pulse::signalLoop(input->m_connection.loop());
+    if (input->m_ready && !PA_CONTEXT_IS_GOOD(pa_context_get_state(context)))
+        input->stopped("the sound server closed the connection" + kRestartServer + ", then listen again");
+}
+
+void PulseAudioInput::onStreamState(pa_stream* stream, void* self)
+{
+    auto* input = static_cast<PulseAudioInput*>(self);
+    pulse::signalLoop(input->m_connection.loop());
+    if (input->m_ready && !PA_STREAM_IS_GOOD(pa_stream_get_state(stream))) {
+        input->stopped(std::string("the input stopped (") + pa_strerror(pa_context_errno(pa_stream_get_context(stream)))
+                       + "); choose another input");
+    }
+}
+
+void PulseAudioInput::onReadable(pa_stream* stream, std::size_t, void* self)
+{
+    auto* input = static_cast<PulseAudioInput*>(self);
+    const void* data = nullptr;
+    std::size_t bytes = 0;
+    while (pa_stream_peek(stream, &data, &bytes) == 0 && bytes > 0) {
+        // No data with a length is a hole in the recording: skipped.
+        if (data) {
+            const std::size_t count = bytes / sizeof(float);
+            const std::lock_guard lock(input->m_mutex);
+            std::vector<float>& kept = input->m_samples;
+            const std::size_t start = kept.size();
+            kept.resize(start + count);
+            std::memcpy(kept.data() + start, data, count * sizeof(float));
+            if (kept.size() > input->m_keptSamples)
+                kept.erase(kept.begin(), kept.end() - static_cast<std::ptrdiff_t>(input->m_keptSamples));
+        }
+        pa_stream_drop(stream);
+    }
+}
+
+} // namespace
+} // namespace fretmap
+
+extern "C" [[gnu::visibility("default")]] bool fretmapListAudioInputs(std::vector<fretmap::AudioInputDevice>* inputs,
+                                                                      std::string* problem)
+{
+    using namespace fretmap;
+    inputs->clear();
+    Connection connection;
+    *problem = connection.open();
+    if (!problem->empty())
+        return false;
+    LoopLock lock(connection.loop());
+    const std::optional<std::string> defaultName = connection.defaultSourceName();
+    const std::optional<std::vector<Source>> sources = connection.sources();
+    connection.finished();
+    if (!defaultName || !sources) {
+        *problem = kNotAnswering;
+        return false;
+    }
+    for (const Source& source : *sources) {
+        if (!source.monitor)
+            inputs->push_back({source.name, source.description});
+    }
+    std::stable_partition(inputs->begin(), inputs->end(),
+                          [&defaultName](const AudioInputDevice& input) { return input.name == *defaultName; });
+    return true;
+}
+
+extern "C" [[gnu::visibility("default")]] fretmap::AudioInput* fretmapOpenAudioInput(const std::string* name,
+                                                                                     std::string* problem)
+{
+    auto input = std::make_unique<fretmap::PulseAudioInput>();
+    *problem = input->open(name ? *name : std::string());
+    return problem->empty() ? input.release() : nullptr;
+}

@@ -1,0 +1,71 @@
+#pragma once
+
+// The listener's own tools: the normalised square difference function of a
+// window (the McLeod pitch method) with its choice of period, and the
+// fundamental's exact frequency from a longer stretch. Not for callers
+// outside sound/.
+
+#include <complex>
+#include <cstddef>
+#include <optional>
+#include <span>
+#include <vector>
+
+namespace fretmap::pitch_analysis {
+
+// A period found in a window, in samples, and how clearly the window
+// repeats at it (the normalised square difference there, up to 1).
+struct Period {
+    double lag = 0.0;
+    double clarity = 0.0;
+};
+
+class PitchAnalyzer {
+public:
+    explicit PitchAnalyzer(int sampleRate);
+
+    int sampleRate() const { return m_sampleRate; }
+    // The window that coarsePeriod() reads: long enough for three periods
+    // of the lowest pitch heard.
+    std::size_t windowSize() const { return m_window; }
+    // The shortest and longest periods looked for, in samples.
+    std::size_t shortestLag() const { return m_shortestLag; }
+    std::size_t longestLag() const { return m_longestLag; }
+
+    // The period of the last windowSize() samples of `samples` (all of
+    // them when fewer): the first clear peak of the normalised square
+    // difference, checked against its double and triple so that a strong
+    // second or third partial is not taken for the fundamental. Nothing
+    // when no peak is clear.
+    std::optional<Period> coarsePeriod(std::span<const float> samples);
+
+    // After coarsePeriod(): how clearly the same window repeats at a lag
+    // near `lag` (the highest peak within a few samples of it), or nothing
+    // when that lag lies outside what was computed.
+    std::optional<Period> peakNear(double lag) const;
+
+    // The fundamental's frequency in Hz from a stretch of one note whose
+    // pitch is near `roughHertz`: the stretch is narrowed to a band around
+    // it, so that higher partials, which a stiff string tunes sharp, do not
+    // pull the pitch up, and the period is measured over as many periods as
+    // the stretch holds. Nothing when the stretch is too short or holds no
+    // clear fundamental there.
+    std::optional<double> fundamental(std::span<const float> stretch, double roughHertz);
+
+private:
+    double nsdfAt(std::size_t lag) const { return m_nsdf[lag]; }
+    void transform(std::vector<std::complex<double>>& data, bool inverse) const;
+
+    int m_sampleRate;
+    std::size_t m_window;
+    std::size_t m_shortestLag;
+    std::size_t m_longestLag;
+    std::size_t m_fftSize;
+    std::vector<std::complex<double>> m_twiddles;
+    std::vector<std::size_t> m_bitReversed;
+    std::vector<std::complex<double>> m_spectrum; // scratch
+    std::vector<double> m_nsdf;                   // of the last window, lags 0 to m_longestLag
+    std::vector<double> m_filtered;               // scratch
+};
+
+} // namespace fretmap::pitch_analysis

@@ -1,0 +1,654 @@
+#include "listen_window.h"
+
+#include "chord_player.h"
+#include "colour_contrast.h"
+#include "qt_text.h"
+#include "screen_reader.h"
+#include "sound_module.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QEvent>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeySequence>
+#include <QLabel>
+#include <QListWidget>
+#include <QPainter>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QSpinBox>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <stdexcept>
+#include <string_view>
+
+namespace fretmap {
+
+namespace {
+
+constexpr std::string_view kTitle = "Fretmap: listen";
+constexpr std::string_view kDefaultInput = "Default input";
+constexpr std::string_view kNoInput = "None";
+constexpr std::string_view kNoNote = "No note";
+constexpr std::string_view kInTuneSign = "\u2713 in tune";
+constexpr std::string_view kNothingShownToCheck = "No chord shown: nothing to check";
+constexpr std::string_view kUnknownChordToCheck = "Unknown chord: nothing to check";
+constexpr std::string_view kCheckUnderway = "Play the strings one at a time, the lowest first";
+constexpr std::string_view kStartAgainKey = "F5";
+constexpr std::string_view kSpeakTunerKey = "Ctrl+T";
+
+// How often the window takes what the input recorded: often enough for the
+// tuner to move 15 times a second and more, and for a verdict to follow its
+// note at once.
+constexpr int kPollMilliseconds = 15;
+// The level meter's scale, in dB of full scale.
+constexpr int kQuietestLevel = -60;
+// The tuner says a reading no more often than this, in seconds of sound,
+// and a new one only when it has moved this many cents.
+constexpr double kTunerSpeechSpacing = 1.0;
+constexpr double kTunerSpeechCents = 5.0;
+// The needle's scale, either side of the note, in cents.
+constexpr double kNeedleRange = 50.0;
+
+// How a row of the check looks: a glyph and an ink that say the same as its
+// words, for those who read the list at a glance.
+enum class Tone {
+    Plain,   // waiting, or not played
+    Next,    // the string to play now
+    Right,
+    Off,     // the right note, out of tune
+    Wrong,   // another fret
+    Missing  // not heard
+};
+
+// Each tone's ink for a light field and for a dark one; the one that stands
+// out more from the list's field is taken, so that the rows read under a
+// light or a dark desktop alike.
+struct Ink {
+    QRgb onLight;
+    QRgb onDark;
+};
+
+Ink inkOf(Tone tone)
+{
+    switch (tone) {
+    case Tone::Next: return {qRgb(0x0b, 0x4f, 0xb0), qRgb(0x8a, 0xb4, 0xf8)};
+    case Tone::Right: return {qRgb(0x1b, 0x6e, 0x1b), qRgb(0x7d, 0xdc, 0x7d)};
+    case Tone::Off: return {qRgb(0x8a, 0x4b, 0x00), qRgb(0xff, 0xc0, 0x4d)};
+    case Tone::Wrong: return {qRgb(0xb0, 0x00, 0x20), qRgb(0xff, 0x8a, 0x80)};
+    case Tone::Missing: return {qRgb(0x5f, 0x63, 0x68), qRgb(0xbd, 0xc1, 0xc6)};
+    case Tone::Plain: break;
+    }
+    return {qRgb(0, 0, 0), qRgb(0xff, 0xff, 0xff)};
+}
+
+QColor inkOn(Tone tone, const QColor& field)
+{
+    const Ink ink = inkOf(tone);
+    const QColor light = QColor::fromRgb(ink.onLight);
+    const QColor dark = QColor::fromRgb(ink.onDark);
+    return contrastRatio(light, field) >= contrastRatio(dark, field) ? light : dark;
+}
+
+Tone toneOf(const StringCheck& check)
+{
+    switch (check.status) {
+    case StringStatus::PlayNow: return Tone::Next;
+    case StringStatus::Judged:
+        switch (check.verdict.kind) {
+        case VerdictKind::Right: return Tone::Right;
+        case VerdictKind::OutOfTune: return Tone::Off;
+        case VerdictKind::WrongFret: return Tone::Wrong;
+        case VerdictKind::NotHeard: return Tone::Missing;
+        }
+        break;
+    case StringStatus::Waiting:
+    case StringStatus::NotPlayed:
+        break;
+    }
+    return Tone::Plain;
+}
+
+// ✓ right, ♯ or ♭ out of tune, ✗ another fret, ? not heard, ▶ play it
+// now, × not played (as on the board), · waiting.
+QString glyphOf(const StringCheck& check)
+{
+    switch (check.status) {
+    case StringStatus::NotPlayed: return QStringLiteral("\u00D7");
+    case StringStatus::Waiting: return QStringLiteral("\u00B7");
+    case StringStatus::PlayNow: return QStringLiteral("\u25B6");
+    case StringStatus::Judged: break;
+    }
+    switch (check.verdict.kind) {
+    case VerdictKind::Right: return QStringLiteral("\u2713");
+    case VerdictKind::OutOfTune: return check.verdict.cents > 0 ? QStringLiteral("\u266F") : QStringLiteral("\u266D");
+    case VerdictKind::WrongFret: return QStringLiteral("\u2717");
+    case VerdictKind::NotHeard: break;
+    }
+    return QStringLiteral("?");
+}
+
+} // namespace
+
+// The tuner's needle: a scale of a quarter tone either side of the note,
+// the band that counts as in tune at its middle, and the needle where the
+// pitch is. No needle without a reading.
+class TunerNeedle : public QWidget {
+public:
+    explicit TunerNeedle(QWidget* parent)
+        : QWidget(parent)
+    {
+        setObjectName(QStringLiteral("tunerNeedle"));
+        setAccessibleName(QStringLiteral("Tuning needle"));
+        setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    }
+
+    void setReading(const std::optional<TunerReading>& reading)
+    {
+        const auto place = [](const std::optional<TunerReading>& r) {
+            return r ? std::optional<double>(std::clamp(r->cents, -kNeedleRange, kNeedleRange)) : std::nullopt;
+        };
+        if (place(reading) == place(m_reading))
+            return;
+        m_reading = reading;
+        update();
+    }
+
+    QSize sizeHint() const override
+    {
+        const QFontMetrics metrics = fontMetrics();
+        return {metrics.averageCharWidth() * 40, metrics.lineSpacing() * 3};
+    }
+
+protected:
+    void paintEvent(QPaintEvent* /*event*/) override
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const QFontMetrics metrics = fontMetrics();
+        const int margin = metrics.horizontalAdvance(QStringLiteral("\u266D ")) + 2;
+        const double left = margin;
+        const double width = this->width() - 2.0 * margin;
+        const auto x = [&](double cents) { return left + width * (cents + kNeedleRange) / (2.0 * kNeedleRange); };
+        const QColor ink = palette().color(QPalette::WindowText);
+        const double top = 2.0;
+        const double bottom = height() - 2.0;
+        const double scaleY = bottom - metrics.lineSpacing() * 0.5;
+
+        // The in-tune band, in the palette's colours, so it reads in any theme.
+        painter.fillRect(QRectF(x(-kInTuneCents), top, x(kInTuneCents) - x(-kInTuneCents), bottom - top),
+                         palette().color(QPalette::Midlight));
+        painter.setPen(QPen(ink, 1.0));
+        painter.drawLine(QPointF(x(-kNeedleRange), scaleY), QPointF(x(kNeedleRange), scaleY));
+        for (int cents = -50; cents <= 50; cents += 10) {
+            const double tick = scaleY - metrics.lineSpacing() * (cents == 0 ? 0.7 : 0.4);
+            painter.drawLine(QPointF(x(cents), tick), QPointF(x(cents), scaleY));
+        }
+        painter.drawText(QRectF(0, scaleY - metrics.lineSpacing(), margin, 2.0 * metrics.lineSpacing()),
+                         Qt::AlignCenter, QStringLiteral("\u266D"));
+        painter.drawText(QRectF(width + margin, scaleY - metrics.lineSpacing(), margin, 2.0 * metrics.lineSpacing()),
+                         Qt::AlignCenter, QStringLiteral("\u266F"));
+        if (!m_reading)
+            return;
+        const double at = x(std::clamp(m_reading->cents, -kNeedleRange, kNeedleRange));
+        painter.setPen(QPen(palette().color(QPalette::Highlight), std::max(3.0, metrics.lineSpacing() / 5.0),
+                            Qt::SolidLine, Qt::RoundCap));
+        painter.drawLine(QPointF(at, top + 2.0), QPointF(at, bottom));
+    }
+
+private:
+    std::optional<TunerReading> m_reading;
+};
+
+ListenWindow::ListenWindow(QWidget* parent)
+    : QWidget(parent, Qt::Window)
+    , m_openInput(&ListenWindow::openModuleInput)
+    , m_listInputs(&ListenWindow::listModuleInputs)
+    , m_poll(new QTimer(this))
+    , m_inputChooser(new QComboBox(this))
+    , m_inputName(new QLabel(this))
+    , m_inputLevel(new QProgressBar(this))
+    , m_inputProblem(new QLabel(this))
+    , m_referencePitch(new QSpinBox(this))
+    , m_tunerReading(new QLabel(this))
+    , m_inTuneSign(new QLabel(this))
+    , m_needle(new TunerNeedle(this))
+    , m_stringChecks(new QListWidget(this))
+    , m_checkSummary(new QLabel(this))
+    , m_startAgain(new QPushButton(QStringLiteral("Start again"), this))
+    , m_notice(new SpokenNotice(this))
+{
+    setObjectName(QStringLiteral("listenWindow"));
+    setAccessibleRole(this, QAccessible::Window); // a plain widget would be a pane
+    setWindowTitle(toQString(kTitle));
+    setAccessibleName(toQString(kTitle));
+    // Closing the main window ends the program, and the listening with it.
+    setAttribute(Qt::WA_QuitOnClose, false);
+    createControls();
+
+    m_poll->setInterval(kPollMilliseconds);
+    connect(m_poll, &QTimer::timeout, this, &ListenWindow::listen);
+
+    // Esc closes the window, as it closes the other small windows.
+    auto* closeAction = new QAction(this);
+    closeAction->setShortcut(QKeySequence::Cancel);
+    connect(closeAction, &QAction::triggered, this, &QWidget::close);
+    addAction(closeAction);
+    auto* speakTuner = new QAction(this);
+    speakTuner->setObjectName(QStringLiteral("speakTuner"));
+    speakTuner->setShortcut(QKeySequence(toQString(kSpeakTunerKey)));
+    connect(speakTuner, &QAction::triggered, this, [this] { this->speakTuner(true); });
+    addAction(speakTuner);
+
+    setBoard(BoardContent::NothingShown);
+    updateTuner();
+}
+
+ListenWindow::~ListenWindow() = default;
+
+void ListenWindow::createControls()
+{
+    // The input.
+    m_inputChooser->setObjectName(QStringLiteral("inputChooser"));
+    m_inputChooser->setAccessibleName(QStringLiteral("Input"));
+    m_inputChooser->addItem(toQString(kDefaultInput), QString());
+    connect(m_inputChooser, &QComboBox::activated, this, &ListenWindow::chooseInput);
+    m_inputName->setObjectName(QStringLiteral("inputName"));
+    m_inputName->setText(toQString(kNoInput));
+    m_inputName->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_inputLevel->setObjectName(QStringLiteral("inputLevel"));
+    m_inputLevel->setAccessibleName(QStringLiteral("Input level"));
+    m_inputLevel->setRange(kQuietestLevel, 0);
+    m_inputLevel->setValue(kQuietestLevel);
+    m_inputLevel->setFormat(QStringLiteral("%v dB"));
+    m_inputProblem->setObjectName(QStringLiteral("inputProblem"));
+    m_inputProblem->setWordWrap(true);
+    m_inputProblem->hide();
+
+    auto* inputForm = new QFormLayout;
+    auto* inputLabel = new QLabel(QStringLiteral("&Input:"), this);
+    inputLabel->setBuddy(m_inputChooser);
+    inputForm->addRow(inputLabel, m_inputChooser);
+    inputForm->addRow(QStringLiteral("Listening to:"), m_inputName);
+    inputForm->addRow(QStringLiteral("Level:"), m_inputLevel);
+
+    // The tuner.
+    m_referencePitch->setObjectName(QStringLiteral("referencePitch"));
+    m_referencePitch->setAccessibleName(QStringLiteral("A4"));
+    m_referencePitch->setRange(static_cast<int>(kLowestReferencePitch), static_cast<int>(kHighestReferencePitch));
+    m_referencePitch->setValue(static_cast<int>(kDefaultReferencePitch));
+    m_referencePitch->setSuffix(QStringLiteral(" Hz"));
+    connect(m_referencePitch, &QSpinBox::valueChanged, this, &ListenWindow::setReferencePitch);
+    m_tunerReading->setObjectName(QStringLiteral("tunerReading"));
+    QFont readingFont = m_tunerReading->font();
+    readingFont.setPointSizeF(readingFont.pointSizeF() * 1.6);
+    readingFont.setBold(true);
+    m_tunerReading->setFont(readingFont);
+    m_inTuneSign->setObjectName(QStringLiteral("inTuneSign"));
+    m_inTuneSign->setFont(readingFont);
+    // Room for the sign, shown or not, so that nothing moves when it comes.
+    m_inTuneSign->setMinimumWidth(QFontMetrics(readingFont).horizontalAdvance(toQString(kInTuneSign)));
+
+    auto* tuner = new QGroupBox(QStringLiteral("Tuner"), this);
+    auto* tunerLayout = new QVBoxLayout(tuner);
+    auto* pitchForm = new QFormLayout;
+    auto* pitchLabel = new QLabel(QStringLiteral("&A4:"), tuner);
+    pitchLabel->setBuddy(m_referencePitch);
+    pitchForm->addRow(pitchLabel, m_referencePitch);
+    tunerLayout->addLayout(pitchForm);
+    auto* readingRow = new QHBoxLayout;
+    readingRow->addWidget(m_tunerReading, 1);
+    readingRow->addWidget(m_inTuneSign);
+    tunerLayout->addLayout(readingRow);
+    tunerLayout->addWidget(m_needle);
+
+    // The check, string 1 on top as on the board.
+    m_stringChecks->setObjectName(QStringLiteral("stringChecks"));
+    m_stringChecks->setAccessibleName(QStringLiteral("Strings"));
+    m_stringChecks->setSelectionMode(QAbstractItemView::NoSelection);
+    for (int string = 1; string <= kStringCount; ++string)
+        m_stringChecks->addItem(QString());
+    const QFontMetrics metrics = m_stringChecks->fontMetrics();
+    // Six rows and the longest phrase a row can hold, with no scrolling.
+    const QString longest = QStringLiteral("\u266F  String 5, fret 10, C#4: C#4, 35 cents sharp");
+    m_stringChecks->setMinimumWidth(metrics.horizontalAdvance(longest) + metrics.averageCharWidth() * 4
+                                    + 2 * m_stringChecks->frameWidth());
+    m_stringChecks->setFixedHeight(m_stringChecks->sizeHintForRow(0) * kStringCount
+                                   + 2 * m_stringChecks->frameWidth());
+    m_stringChecks->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_stringChecks->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_checkSummary->setObjectName(QStringLiteral("checkSummary"));
+    m_checkSummary->setWordWrap(true);
+    m_startAgain->setObjectName(QStringLiteral("startAgain"));
+    m_startAgain->setShortcut(QKeySequence(toQString(kStartAgainKey)));
+    m_startAgain->setAccessibleDescription(QStringLiteral("Checks the chord again from the lowest string (F5)"));
+    connect(m_startAgain, &QPushButton::clicked, this, &ListenWindow::startAgain);
+
+    auto* check = new QGroupBox(QStringLiteral("Chord, string by string"), this);
+    auto* checkLayout = new QVBoxLayout(check);
+    checkLayout->addWidget(m_stringChecks);
+    checkLayout->addWidget(m_checkSummary);
+    auto* buttonRow = new QHBoxLayout;
+    buttonRow->addWidget(m_startAgain);
+    buttonRow->addStretch();
+    checkLayout->addLayout(buttonRow);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(inputForm);
+    layout->addWidget(m_inputProblem);
+    layout->addWidget(tuner);
+    layout->addWidget(check);
+    layout->addStretch(1);
+
+    setTabOrder(m_inputChooser, m_referencePitch);
+    setTabOrder(m_referencePitch, m_stringChecks);
+    setTabOrder(m_stringChecks, m_startAgain);
+    m_stringChecks->setFocus();
+}
+
+std::unique_ptr<AudioInput> ListenWindow::openModuleInput(const std::string& name, QString& problem)
+{
+    const auto open = sound_module::resolveFunction<OpenAudioInputFunction>(ChordPlayer::moduleFolders(),
+                                                                            kOpenAudioInputSymbol, problem);
+    if (!open)
+        return nullptr;
+    std::string why;
+    std::unique_ptr<AudioInput> input{open(&name, &why)};
+    if (!input)
+        problem = QString::fromStdString(why);
+    return input;
+}
+
+std::vector<AudioInputDevice> ListenWindow::listModuleInputs(QString& problem)
+{
+    const auto list = sound_module::resolveFunction<ListAudioInputsFunction>(ChordPlayer::moduleFolders(),
+                                                                             kListAudioInputsSymbol, problem);
+    std::vector<AudioInputDevice> inputs;
+    std::string why;
+    if (list && !list(&inputs, &why))
+        problem = QString::fromStdString(why);
+    return inputs;
+}
+
+void ListenWindow::setBoard(BoardContent content, const FretboardState& state)
+{
+    m_content = content;
+    m_state = state;
+    m_check = content == BoardContent::Chord ? ChordCheck(state, m_tuner.referencePitch()) : ChordCheck();
+    restartCheck(isVisible());
+}
+
+// Only the window's own showing and hiding: the window system's (a
+// minimised window) leave the listening as it is.
+void ListenWindow::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (!event->spontaneous())
+        startListening();
+}
+
+void ListenWindow::hideEvent(QHideEvent* event)
+{
+    QWidget::hideEvent(event);
+    if (!event->spontaneous())
+        stopListening();
+}
+
+void ListenWindow::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::StyleChange)
+        showCheck(); // the rows' inks suit the new field
+}
+
+void ListenWindow::startListening()
+{
+    if (m_input)
+        return;
+    fillInputChooser();
+    openInput();
+}
+
+// Opens the input chosen; the sound's clock, the tuner and the check start
+// with it.
+void ListenWindow::openInput()
+{
+    QString problem;
+    m_input = m_openInput(m_inputChooser->currentData().toString().toStdString(), problem);
+    if (m_input) {
+        try {
+            m_listener.emplace(m_input->sampleRate());
+        } catch (const std::invalid_argument& error) {
+            problem = QString::fromUtf8(error.what());
+            m_input.reset();
+        }
+    }
+    if (!m_input) {
+        reportProblem(problem);
+        return;
+    }
+    m_inputProblem->hide();
+    m_inputName->setText(QString::fromStdString(m_input->description()));
+    m_tuner = Tuner();
+    m_tuner.setReferencePitch(m_referencePitch->value());
+    m_spokenReading.reset();
+    m_spokenAt.reset();
+    restartCheck(true);
+    m_poll->start();
+}
+
+// Closes the input, and the microphone with it; what was heard goes too.
+void ListenWindow::stopListening()
+{
+    m_poll->stop();
+    m_input.reset();
+    m_listener.reset();
+    m_inputName->setText(toQString(kNoInput));
+    m_inputLevel->setValue(kQuietestLevel);
+    updateTuner();
+}
+
+// The inputs as the server lists them now; the one chosen stays chosen
+// while it is there.
+void ListenWindow::fillInputChooser()
+{
+    QString problem; // without a list, the default input is still there to try
+    const std::vector<AudioInputDevice> inputs = m_listInputs(problem);
+    const QString chosen = m_inputChooser->currentData().toString();
+    m_inputChooser->clear();
+    m_inputChooser->addItem(toQString(kDefaultInput), QString());
+    for (const AudioInputDevice& input : inputs)
+        m_inputChooser->addItem(QString::fromStdString(input.description), QString::fromStdString(input.name));
+    m_inputChooser->setCurrentIndex(std::max(0, m_inputChooser->findData(chosen)));
+}
+
+// Another input: the stream is opened anew on it.
+void ListenWindow::chooseInput(int /*index*/)
+{
+    if (!isVisible())
+        return;
+    stopListening();
+    openInput();
+}
+
+// Said once, in the window and to a screen reader; the rest of the program
+// goes on as before.
+void ListenWindow::reportProblem(const QString& problem)
+{
+    const QString text = QStringLiteral("Cannot listen: %1.").arg(problem);
+    m_inputProblem->setText(text);
+    m_inputProblem->show();
+    m_inputName->setText(toQString(kNoInput));
+    say(text);
+}
+
+double ListenWindow::seconds() const
+{
+    return m_listener ? static_cast<double>(m_listener->samplesHeard()) / m_listener->sampleRate() : 0.0;
+}
+
+// Takes what the input recorded since the last time, and follows it: the
+// level, the check, the tuner.
+void ListenWindow::listen()
+{
+    if (!m_input)
+        return;
+    std::vector<float> samples;
+    const std::string stopped = m_input->take(samples);
+    m_listener->feed(samples);
+    samples.clear(); // nothing heard is kept
+    m_inputLevel->setValue(std::clamp(static_cast<int>(std::lround(m_listener->level())), kQuietestLevel, 0));
+    hearNotes();
+    updateTuner();
+    if (!stopped.empty()) {
+        stopListening();
+        reportProblem(QString::fromStdString(stopped));
+    }
+}
+
+// Each note that settled goes to the check, at the time it was heard; what
+// the check wrote is said at once, with the string to play next.
+void ListenWindow::hearNotes()
+{
+    const auto before = m_check.strings();
+    const double rate = m_listener->sampleRate();
+    for (const HeardNote& note : m_listener->takeSettledNotes()) {
+        const double settled = static_cast<double>(note.settled) / rate;
+        m_check.elapse(settled); // a turn that ran out before the note came
+        m_check.hear(note.frequency, static_cast<double>(note.onset) / rate, settled);
+    }
+    m_check.elapse(seconds());
+
+    QStringList written;
+    // In the order played: the lowest string first.
+    for (std::size_t i = kStringCount; i-- > 0;) {
+        if (before[i].status != StringStatus::Judged && m_check.strings()[i].status == StringStatus::Judged)
+            written << QString::fromStdString(describeStringCheck(m_check.strings()[i]));
+    }
+    if (written.isEmpty())
+        return;
+    if (const auto next = m_check.current())
+        written << QString::fromStdString(describeStringCheck(m_check.strings()[static_cast<std::size_t>(*next - 1)]));
+    else
+        written << QString::fromStdString(m_check.summary());
+    showCheck();
+    say(written.join(QStringLiteral(". ")));
+}
+
+void ListenWindow::updateTuner()
+{
+    std::optional<double> frequency;
+    if (m_listener) {
+        if (const auto pitch = m_listener->currentPitch())
+            frequency = pitch->frequency;
+        m_tuner.update(frequency, seconds());
+    }
+    const std::optional<TunerReading> reading = m_listener ? m_tuner.reading() : std::nullopt;
+    const QString text = reading ? QString::fromStdString(describeTunerReading(*reading)) : toQString(kNoNote);
+    if (m_tunerReading->text() != text) {
+        m_tunerReading->setText(text);
+        m_tunerReading->setAccessibleName(text);
+    }
+    m_inTuneSign->setText(reading && reading->inTune() ? toQString(kInTuneSign) : QString());
+    m_needle->setReading(reading);
+    // The tuner keeps quiet while the check waits for a string: the two
+    // would speak over each other.
+    if (m_listener && (!m_check.hasChord() || m_check.finished()))
+        speakTuner(false);
+}
+
+// Says the reading when it is new: a note taken, or moved by 5 cents or
+// more since it was last said, and never more than once a second; on
+// demand, whatever it is.
+void ListenWindow::speakTuner(bool onDemand)
+{
+    const std::optional<TunerReading> reading = m_listener ? m_tuner.reading() : std::nullopt;
+    if (onDemand) {
+        say(reading ? QString::fromStdString(describeTunerReading(*reading)) : toQString(kNoNote));
+        return;
+    }
+    if (!reading) {
+        m_spokenReading.reset(); // the next note is news, even the same one
+        return;
+    }
+    if (m_spokenAt && seconds() - *m_spokenAt < kTunerSpeechSpacing)
+        return;
+    const QString phrase = QString::fromStdString(describeTunerReading(*reading));
+    if (m_spokenReading
+        && (phrase == QString::fromStdString(describeTunerReading(*m_spokenReading))
+            || (m_spokenReading->note == reading->note
+                && std::abs(m_spokenReading->cents - reading->cents) < kTunerSpeechCents)))
+        return; // nothing new to say: "in tune" and "in tune" again is no news
+    m_spokenReading = reading;
+    m_spokenAt = seconds();
+    say(phrase);
+}
+
+// A new A4: the tuner reads against it, and the check starts again
+// against it.
+void ListenWindow::setReferencePitch(int hertz)
+{
+    m_tuner.setReferencePitch(hertz);
+    if (m_content == BoardContent::Chord)
+        m_check = ChordCheck(m_state, hertz);
+    restartCheck(false);
+}
+
+void ListenWindow::startAgain()
+{
+    restartCheck(true);
+}
+
+void ListenWindow::restartCheck(bool speak)
+{
+    m_check.restart(seconds());
+    showCheck();
+    if (!speak)
+        return;
+    if (const auto next = m_check.current())
+        say(QString::fromStdString(describeStringCheck(m_check.strings()[static_cast<std::size_t>(*next - 1)])));
+    else
+        say(m_checkSummary->text());
+}
+
+void ListenWindow::showCheck()
+{
+    const QColor field = m_stringChecks->palette().color(QPalette::Base);
+    for (int row = 0; row < kStringCount; ++row) {
+        const StringCheck& check = m_check.strings()[static_cast<std::size_t>(row)];
+        const QString phrase = m_check.hasChord()
+            ? QString::fromStdString(describeStringCheck(check))
+            : QStringLiteral("String %1: nothing to check").arg(row + 1);
+        QListWidgetItem* item = m_stringChecks->item(row);
+        item->setText((m_check.hasChord() ? glyphOf(check) : QStringLiteral("\u00B7")) + QStringLiteral("  ") + phrase);
+        item->setData(Qt::AccessibleTextRole, phrase);
+        item->setForeground(inkOn(m_check.hasChord() ? toneOf(check) : Tone::Plain, field));
+        QFont font = m_stringChecks->font();
+        font.setBold(check.status == StringStatus::PlayNow); // the string to play now stands out
+        item->setFont(font);
+    }
+    QString summary;
+    switch (m_content) {
+    case BoardContent::NothingShown: summary = toQString(kNothingShownToCheck); break;
+    case BoardContent::UnknownChord: summary = toQString(kUnknownChordToCheck); break;
+    case BoardContent::Chord:
+        summary = m_check.finished() ? QString::fromStdString(m_check.summary()) : toQString(kCheckUnderway);
+        break;
+    }
+    m_checkSummary->setText(summary);
+}
+
+void ListenWindow::say(const QString& text)
+{
+    if (isVisible() && !text.isEmpty())
+        m_notice->say(text);
+}
+
+} // namespace fretmap

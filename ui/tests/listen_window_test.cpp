@@ -1,0 +1,798 @@
+// The listening window: opened from the main window, the check of the
+// chord on the board as a guitarist plays it string by string into a
+// microphone (a fake one that plays prepared sound), the tuner, and what a
+// screen reader hears.
+
+#include "dark_desktop.h"
+#include "fake_input.h"
+
+#include "ui/form1.h"
+#include "ui/listen_window.h"
+#include "ui/selector_list.h"
+
+#include <QAccessible>
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
+#include <QScopeGuard>
+#include <QSet>
+#include <QSpinBox>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+#include <optional>
+
+using fretmap::AudioInput;
+using fretmap::AudioInputDevice;
+using fretmap::BoardContent;
+using fretmap::FretboardState;
+using fretmap::Form1;
+using fretmap::ListenWindow;
+
+namespace {
+
+constexpr FretboardState kC{{0, 1, 0, 2, 3, 6}, 1};
+constexpr FretboardState kD{{2, 3, 2, 0, 6, 6}, 1};
+
+// A guitarist's turn at a string: a moment's quiet, then the string
+// plucked and let ring for a second.
+std::vector<float> turn(fretmap::MidiNote note, double cents = 0.0)
+{
+    return joined({silence(0.3), pluckedString(note, cents, 1.0)});
+}
+
+// What the window's notice said, each time it was shown, in order.
+class NoticeRecorder : public QObject {
+public:
+    explicit NoticeRecorder(QWidget* notice)
+        : m_notice(notice)
+    {
+        notice->installEventFilter(this);
+    }
+    QStringList said;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == m_notice && event->type() == QEvent::Show)
+            said << m_notice->accessibleName();
+        return false;
+    }
+
+private:
+    QWidget* m_notice;
+};
+
+// The six rows as a screen reader reads them, string 1 first.
+QStringList rowsOf(const QWidget* window)
+{
+    auto* list = window->findChild<QListWidget*>(QStringLiteral("stringChecks"));
+    QStringList rows;
+    for (int i = 0; list && i < list->count(); ++i)
+        rows << list->item(i)->data(Qt::AccessibleTextRole).toString();
+    return rows;
+}
+
+QString textOf(const QWidget* window, const char* name)
+{
+    auto* label = window->findChild<QLabel*>(QLatin1String(name));
+    return label ? label->text() : QStringLiteral("<no %1>").arg(QLatin1String(name));
+}
+
+QList<ListenWindow*> listenWindows()
+{
+    QList<ListenWindow*> windows;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (auto* window = qobject_cast<ListenWindow*>(widget))
+            windows << window;
+    }
+    return windows;
+}
+
+// C before a note is heard.
+const QStringList kCToPlay{"String 1, open, E4: waiting",   "String 2, fret 1, C4: waiting",
+                           "String 3, open, G3: waiting",   "String 4, fret 2, E3: waiting",
+                           "String 5, fret 3, C3: play it now", "String 6: not played"};
+
+} // namespace
+
+class ListenWindowTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void cleanup();
+
+    void opening_data();
+    void opening();
+    void rowsFollowTheBoard_data();
+    void rowsFollowTheBoard();
+    void verdicts_data();
+    void verdicts();
+    void startingAgain_data();
+    void startingAgain();
+    void closingClosesTheInput_data();
+    void closingClosesTheInput();
+    void inputProblemIsSaidOnce_data();
+    void inputProblemIsSaidOnce();
+    void inputChooser_data();
+    void inputChooser();
+    void referencePitch_data();
+    void referencePitch();
+    void tunerSpeech_data();
+    void tunerSpeech();
+    void inksReadInEveryTheme_data();
+    void inksReadInEveryTheme();
+    void keyboard_data();
+    void keyboard();
+
+private:
+    // A listening window on `sound`, its inputs logged in m_log.
+    ListenWindow* makeWindow(std::vector<float> sound, std::size_t blocksPerTake = 4);
+    void runSteps(Form1& form, const QStringList& steps);
+
+    InputLog m_log;
+    std::unique_ptr<ListenWindow> m_window;
+    std::unique_ptr<Form1> m_form;
+};
+
+void ListenWindowTest::cleanup()
+{
+    m_window.reset();
+    m_form.reset();
+    m_log = {};
+}
+
+ListenWindow* ListenWindowTest::makeWindow(std::vector<float> sound, std::size_t blocksPerTake)
+{
+    m_window = std::make_unique<ListenWindow>();
+    m_window->setInputFactory([this, sound = std::move(sound), blocksPerTake](const std::string& name, QString&) {
+        m_log.names.push_back(name);
+        return std::make_unique<FakeInput>(sound, m_log, blocksPerTake);
+    });
+    m_window->setInputLister([](QString& problem) {
+        problem = QStringLiteral("no list in a test");
+        return std::vector<AudioInputDevice>{};
+    });
+    return m_window.get();
+}
+
+// Steps on the main window: "List<n>:<row>" clicks that row of a list,
+// "display" clicks the button, "F8" presses the listen key in List1.
+void ListenWindowTest::runSteps(Form1& form, const QStringList& steps)
+{
+    for (const QString& step : steps) {
+        if (step == QLatin1String("display")) {
+            QTest::mouseClick(form.findChild<QPushButton*>(QStringLiteral("Command1")), Qt::LeftButton);
+        } else if (step == QLatin1String("F8")) {
+            form.activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(&form));
+            auto* list = form.findChild<QWidget*>(QStringLiteral("List1"));
+            list->setFocus();
+            QTest::keyClick(list, Qt::Key_F8);
+        } else {
+            const QStringList parts = step.split(QLatin1Char(':'));
+            auto* list = form.findChild<fretmap::SelectorList*>(parts[0]);
+            QVERIFY(list);
+            QTest::mouseClick(list, Qt::LeftButton, {}, list->rowRect(parts[1].toInt()).center());
+        }
+    }
+}
+
+void ListenWindowTest::opening_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<int>("times");
+
+    QTest::newRow("F8 in a list") << "F8 list" << 1;
+    QTest::newRow("F8 on the board") << "F8 board" << 1;
+    QTest::newRow("the board's context menu") << "menu" << 1;
+    QTest::newRow("F8 again raises the same window") << "F8 list" << 2;
+}
+
+// The listening window opens from anywhere in the main window, one for the
+// run; the main window makes none before it is asked for.
+void ListenWindowTest::opening()
+{
+    QFETCH(QString, how);
+    QFETCH(int, times);
+
+    m_form = std::make_unique<Form1>();
+    m_form->show();
+    QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+    QVERIFY(listenWindows().isEmpty());
+    auto* board = m_form->findChild<QWidget*>(QStringLiteral("Picture1"));
+    for (int time = 0; time < times; ++time) {
+        m_form->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+        if (how == QLatin1String("F8 list")) {
+            auto* list = m_form->findChild<QWidget*>(QStringLiteral("List3"));
+            list->setFocus();
+            QVERIFY(list->hasFocus());
+            QTest::keyClick(list, Qt::Key_F8);
+        } else if (how == QLatin1String("F8 board")) {
+            board->setFocus();
+            QTest::keyClick(board, Qt::Key_F8);
+        } else {
+            // The third item, after the play items, names its key.
+            QTimer::singleShot(0, this, [] {
+                auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+                QVERIFY(menu);
+                QCOMPARE(menu->actions().size(), 3);
+                QCOMPARE(menu->actions().at(2)->text(), QStringLiteral("Listen\u2026"));
+                QCOMPARE(menu->actions().at(2)->shortcut(), QKeySequence(Qt::Key_F8));
+                menu->actions().at(2)->trigger();
+                menu->close();
+            });
+            board->setFocus();
+            QTest::keyClick(board, Qt::Key_F10, Qt::ShiftModifier);
+        }
+    }
+    const QList<ListenWindow*> windows = listenWindows();
+    QCOMPARE(windows.size(), 1);
+    ListenWindow* window = windows.first();
+    QTRY_VERIFY(window->isVisible());
+    QVERIFY(window->isWindow());
+    QCOMPARE(window->objectName(), QStringLiteral("listenWindow"));
+    QCOMPARE(window->windowTitle(), QStringLiteral("Fretmap: listen"));
+    QCOMPARE(QAccessible::queryAccessibleInterface(window)->text(QAccessible::Name), QStringLiteral("Fretmap: listen"));
+    QVERIFY(m_form->isVisible()); // modeless: the main window goes on
+    QVERIFY(!window->isModal());
+    // No sound module beside this test: the window says so, and that alone.
+    const QString problem = textOf(window, "inputProblem");
+    QVERIFY2(problem.startsWith(QLatin1String("Cannot listen: the sound module fretmap-audio.so is not installed in")),
+             qPrintable(problem));
+    QVERIFY(!QApplication::activeModalWidget());
+}
+
+void ListenWindowTest::rowsFollowTheBoard_data()
+{
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QStringList>("rows");
+    QTest::addColumn<QString>("summary");
+
+    const QStringList nothing{"String 1: nothing to check", "String 2: nothing to check",
+                              "String 3: nothing to check", "String 4: nothing to check",
+                              "String 5: nothing to check", "String 6: nothing to check"};
+    const QString underway = QStringLiteral("Play the strings one at a time, the lowest first");
+    QTest::newRow("before any display") << QStringList{"F8"} << nothing << "No chord shown: nothing to check";
+    QTest::newRow("C displayed before the window opens") << QStringList{"List1:0", "display", "F8"} << kCToPlay
+                                                         << underway;
+    QTest::newRow("C displayed while it is open") << QStringList{"F8", "List1:0", "display"} << kCToPlay << underway;
+    QTest::newRow("D after C")
+        << QStringList{"List1:0", "display", "F8", "List1:2", "display"}
+        << QStringList{"String 1, fret 2, F#4: waiting", "String 2, fret 3, D4: waiting",
+                       "String 3, fret 2, A3: waiting", "String 4, open, D3: play it now", "String 5: not played",
+                       "String 6: not played"}
+        << underway;
+    QTest::newRow("the unknown chord") << QStringList{"List1:0", "display", "F8", "List2:1", "List9:2", "List8:2",
+                                                      "display"}
+                                       << nothing << "Unknown chord: nothing to check";
+    QTest::newRow("picks without a display change nothing")
+        << QStringList{"List1:0", "display", "F8", "List1:2"} << kCToPlay << underway;
+    // Closed, the window still follows the board, and opens on the last.
+    QTest::newRow("displayed while closed") << QStringList{"F8", "close", "List1:0", "display", "F8"} << kCToPlay
+                                            << underway;
+}
+
+void ListenWindowTest::rowsFollowTheBoard()
+{
+    QFETCH(QStringList, steps);
+    QFETCH(QStringList, rows);
+    QFETCH(QString, summary);
+
+    m_form = std::make_unique<Form1>();
+    m_form->show();
+    QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+    for (const QString& step : steps) {
+        if (step == QLatin1String("close"))
+            listenWindows().first()->close();
+        else
+            runSteps(*m_form, {step});
+    }
+    QCOMPARE(listenWindows().size(), 1);
+    const ListenWindow* window = listenWindows().first();
+    QTRY_VERIFY(window->isVisible());
+    QCOMPARE(rowsOf(window), rows);
+    QCOMPARE(textOf(window, "checkSummary"), summary);
+}
+
+void ListenWindowTest::verdicts_data()
+{
+    QTest::addColumn<QList<int>>("notes");     // played on strings 5 to 1
+    QTest::addColumn<QList<double>>("cents"); // how far each is off its note
+    QTest::addColumn<QStringList>("rows");
+    QTest::addColumn<QString>("summary");
+    QTest::addColumn<QStringList>("said"); // the notices, up to the summary
+
+    const QList<int> c{48, 52, 55, 60, 64};
+    const QList<double> inTune{0, 0, 0, 0, 0};
+    QTest::newRow("all right")
+        << c << inTune
+        << QStringList{"String 1, open, E4: right", "String 2, fret 1, C4: right", "String 3, open, G3: right",
+                       "String 4, fret 2, E3: right", "String 5, fret 3, C3: right", "String 6: not played"}
+        << "5 of 5 strings right"
+        << QStringList{"String 5, fret 3, C3: play it now",
+                       "String 5, fret 3, C3: right. String 4, fret 2, E3: play it now",
+                       "String 4, fret 2, E3: right. String 3, open, G3: play it now",
+                       "String 3, open, G3: right. String 2, fret 1, C4: play it now",
+                       "String 2, fret 1, C4: right. String 1, open, E4: play it now",
+                       "String 1, open, E4: right. 5 of 5 strings right"};
+    QTest::newRow("string 2 a fret low")
+        << QList<int>{48, 52, 55, 59, 64} << inTune
+        << QStringList{"String 1, open, E4: right", "String 2, fret 1, C4: B3, one fret low",
+                       "String 3, open, G3: right", "String 4, fret 2, E3: right", "String 5, fret 3, C3: right",
+                       "String 6: not played"}
+        << "4 of 5 strings right; string 2 one fret low"
+        << QStringList{"String 5, fret 3, C3: play it now",
+                       "String 5, fret 3, C3: right. String 4, fret 2, E3: play it now",
+                       "String 4, fret 2, E3: right. String 3, open, G3: play it now",
+                       "String 3, open, G3: right. String 2, fret 1, C4: play it now",
+                       "String 2, fret 1, C4: B3, one fret low. String 1, open, E4: play it now",
+                       "String 1, open, E4: right. 4 of 5 strings right; string 2 one fret low"};
+    QTest::newRow("string 4 35 cents sharp")
+        << c << QList<double>{0, 35, 0, 0, 0}
+        << QStringList{"String 1, open, E4: right", "String 2, fret 1, C4: right", "String 3, open, G3: right",
+                       "String 4, fret 2, E3: E3, 35 cents sharp", "String 5, fret 3, C3: right",
+                       "String 6: not played"}
+        << "4 of 5 strings right; string 4 35 cents sharp"
+        << QStringList{"String 5, fret 3, C3: play it now",
+                       "String 5, fret 3, C3: right. String 4, fret 2, E3: play it now",
+                       "String 4, fret 2, E3: E3, 35 cents sharp. String 3, open, G3: play it now",
+                       "String 3, open, G3: right. String 2, fret 1, C4: play it now",
+                       "String 2, fret 1, C4: right. String 1, open, E4: play it now",
+                       "String 1, open, E4: right. 4 of 5 strings right; string 4 35 cents sharp"};
+    // Struck on string 5 while string 5's note was wanted: the G of
+    // string 3 is seven frets too high, whatever string gave it.
+    QTest::newRow("the note of another string")
+        << QList<int>{55, 52, 55, 60, 64} << inTune
+        << QStringList{"String 1, open, E4: right", "String 2, fret 1, C4: right", "String 3, open, G3: right",
+                       "String 4, fret 2, E3: right", "String 5, fret 3, C3: G3, seven frets high",
+                       "String 6: not played"}
+        << "4 of 5 strings right; string 5 seven frets high"
+        << QStringList{"String 5, fret 3, C3: play it now",
+                       "String 5, fret 3, C3: G3, seven frets high. String 4, fret 2, E3: play it now",
+                       "String 4, fret 2, E3: right. String 3, open, G3: play it now",
+                       "String 3, open, G3: right. String 2, fret 1, C4: play it now",
+                       "String 2, fret 1, C4: right. String 1, open, E4: play it now",
+                       "String 1, open, E4: right. 4 of 5 strings right; string 5 seven frets high"};
+}
+
+// C played string by string into the microphone: each row, as a screen
+// reader reads it, and each notice, as it speaks.
+void ListenWindowTest::verdicts()
+{
+    QFETCH(QList<int>, notes);
+    QFETCH(QList<double>, cents);
+    QFETCH(QStringList, rows);
+    QFETCH(QString, summary);
+    QFETCH(QStringList, said);
+
+    std::vector<float> sound;
+    for (qsizetype i = 0; i < notes.size(); ++i) {
+        const std::vector<float> string = turn(notes[i], cents[i]);
+        sound.insert(sound.end(), string.begin(), string.end());
+    }
+    ListenWindow* window = makeWindow(sound);
+    window->setBoard(BoardContent::Chord, kC);
+    NoticeRecorder notices(window->findChild<QWidget*>(QStringLiteral("spokenNotice")));
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+
+    QTRY_COMPARE_WITH_TIMEOUT(textOf(window, "checkSummary"), summary, 20000);
+    QCOMPARE(rowsOf(window), rows);
+    QCOMPARE(notices.said.mid(0, said.size()), said);
+    // What the accessibility layer hands a screen reader for each row.
+    QAccessibleInterface* list = QAccessible::queryAccessibleInterface(window->findChild<QListWidget*>("stringChecks"));
+    QVERIFY(list);
+    QCOMPARE(list->text(QAccessible::Name), QStringLiteral("Strings"));
+    QStringList read;
+    for (int i = 0; i < list->childCount(); ++i) {
+        if (list->child(i)->role() == QAccessible::ListItem)
+            read << list->child(i)->text(QAccessible::Name);
+    }
+    QCOMPARE(read, rows);
+}
+
+void ListenWindowTest::startingAgain_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<QStringList>("rows");
+    QTest::addColumn<QString>("said");
+
+    QTest::newRow("F5") << "F5" << kCToPlay << "String 5, fret 3, C3: play it now";
+    QTest::newRow("Start again") << "button" << kCToPlay << "String 5, fret 3, C3: play it now";
+    QTest::newRow("the same chord displayed again") << "display C" << kCToPlay << "String 5, fret 3, C3: play it now";
+    QTest::newRow("a new chord")
+        << "display D"
+        << QStringList{"String 1, fret 2, F#4: waiting", "String 2, fret 3, D4: waiting",
+                       "String 3, fret 2, A3: waiting", "String 4, open, D3: play it now", "String 5: not played",
+                       "String 6: not played"}
+        << "String 4, open, D3: play it now";
+    QTest::newRow("the unknown chord")
+        << "display unknown"
+        << QStringList{"String 1: nothing to check", "String 2: nothing to check", "String 3: nothing to check",
+                       "String 4: nothing to check", "String 5: nothing to check", "String 6: nothing to check"}
+        << "Unknown chord: nothing to check";
+}
+
+// Started again, the check asks for the lowest string once more, and
+// counts its time from then: a string not heard in five seconds.
+void ListenWindowTest::startingAgain()
+{
+    QFETCH(QString, how);
+    QFETCH(QStringList, rows);
+    QFETCH(QString, said);
+
+    ListenWindow* window = makeWindow({}, 25); // silence, a quarter second at a time
+    window->setBoard(BoardContent::Chord, kC);
+    NoticeRecorder notices(window->findChild<QWidget*>(QStringLiteral("spokenNotice")));
+    window->show();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    QTRY_COMPARE(rowsOf(window).value(4), QStringLiteral("String 5, fret 3, C3: not heard"));
+    QCOMPARE(notices.said.last(), QStringLiteral("String 5, fret 3, C3: not heard. String 4, fret 2, E3: play it now"));
+
+    if (how == QLatin1String("F5"))
+        QTest::keyClick(window->findChild<QListWidget*>(QStringLiteral("stringChecks")), Qt::Key_F5);
+    else if (how == QLatin1String("button"))
+        QTest::mouseClick(window->findChild<QPushButton*>(QStringLiteral("startAgain")), Qt::LeftButton);
+    else if (how == QLatin1String("display C"))
+        window->setBoard(BoardContent::Chord, kC);
+    else if (how == QLatin1String("display D"))
+        window->setBoard(BoardContent::Chord, kD);
+    else
+        window->setBoard(BoardContent::UnknownChord);
+    // A button's key presses it as a click does, visibly, a moment later.
+    QTRY_COMPARE(rowsOf(window), rows);
+    QCOMPARE(notices.said.last(), said);
+    // A second of silence later, the string asked for is still awaited.
+    const int restarted = m_log.takes;
+    QTRY_VERIFY(m_log.takes >= restarted + 4);
+    QCOMPARE(rowsOf(window), rows);
+}
+
+void ListenWindowTest::closingClosesTheInput_data()
+{
+    QTest::addColumn<QString>("how");
+
+    QTest::newRow("Esc") << "Esc";
+    QTest::newRow("the window closed") << "close";
+    QTest::newRow("the window hidden") << "hide";
+}
+
+// The microphone is open only while the window is shown: closed with the
+// window, and opened anew when it shows again.
+void ListenWindowTest::closingClosesTheInput()
+{
+    QFETCH(QString, how);
+
+    ListenWindow* window = makeWindow(silence(1.0));
+    QCOMPARE(m_log.opened, 0); // not before it is shown
+    window->show();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    QCOMPARE(m_log.opened, 1);
+    QVERIFY(window->input());
+    QTRY_VERIFY(m_log.takes > 2);
+
+    if (how == QLatin1String("Esc"))
+        QTest::keyClick(window->findChild<QListWidget*>(QStringLiteral("stringChecks")), Qt::Key_Escape);
+    else if (how == QLatin1String("close"))
+        window->close();
+    else
+        window->hide();
+    QVERIFY(!window->isVisible());
+    QCOMPARE(m_log.closed, 1);
+    QVERIFY(!window->input());
+
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    QCOMPARE(m_log.opened, 2);
+    QCOMPARE(m_log.closed, 1);
+    m_window.reset();
+    QCOMPARE(m_log.closed, 2);
+}
+
+void ListenWindowTest::inputProblemIsSaidOnce_data()
+{
+    QTest::addColumn<QString>("problem"); // from the factory; none: the stream stops
+    QTest::addColumn<QString>("shown");
+
+    QTest::newRow("no sound module")
+        << "the sound module fretmap-audio.so is not installed in /usr/lib/x86_64-linux-gnu/fretmap; install "
+           "Fretmap again"
+        << "Cannot listen: the sound module fretmap-audio.so is not installed in /usr/lib/x86_64-linux-gnu/fretmap; "
+           "install Fretmap again.";
+    QTest::newRow("no microphone")
+        << "no input was found; plug in a microphone"
+        << "Cannot listen: no input was found; plug in a microphone.";
+    QTest::newRow("the stream stops") << "" << "Cannot listen: the input was removed.";
+}
+
+// A problem with the input is shown in the window and said once; the check
+// and the tuner stay in their places, with nothing heard.
+void ListenWindowTest::inputProblemIsSaidOnce()
+{
+    QFETCH(QString, problem);
+    QFETCH(QString, shown);
+
+    int asked = 0;
+    ListenWindow* window = makeWindow({});
+    window->setInputFactory([&](const std::string&, QString& why) -> std::unique_ptr<AudioInput> {
+        ++asked;
+        if (!problem.isEmpty()) {
+            why = problem;
+            return nullptr;
+        }
+        auto input = std::make_unique<FakeInput>(silence(0.2), m_log);
+        input->stopAfter(FakeInput::kRate / 2, "the input was removed");
+        return input;
+    });
+    window->setBoard(BoardContent::Chord, kC);
+    NoticeRecorder notices(window->findChild<QWidget*>(QStringLiteral("spokenNotice")));
+    window->show();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+
+    auto* label = window->findChild<QLabel*>(QStringLiteral("inputProblem"));
+    QTRY_VERIFY(label->isVisible());
+    QCOMPARE(label->text(), shown);
+    QVERIFY(!window->input());
+    QCOMPARE(m_log.closed, m_log.opened);
+    QCOMPARE(asked, 1);
+    QCOMPARE(notices.said.count(shown), 1);
+    QCOMPARE(textOf(window, "inputName"), QStringLiteral("None"));
+    QCOMPARE(textOf(window, "tunerReading"), QStringLiteral("No note"));
+    QCOMPARE(rowsOf(window).value(4), QStringLiteral("String 5, fret 3, C3: play it now"));
+    QVERIFY(!QApplication::activeModalWidget());
+}
+
+void ListenWindowTest::inputChooser_data()
+{
+    QTest::addColumn<bool>("listed"); // whether the server lists its inputs
+    QTest::addColumn<int>("downs");   // Down presses on the chooser
+    QTest::addColumn<QStringList>("items");
+    QTest::addColumn<QStringList>("opened"); // the names each stream was opened with
+    QTest::addColumn<QString>("listening");
+
+    const QStringList both{"Default input", "USB guitar interface", "Built-in microphone"};
+    QTest::newRow("the default input") << true << 0 << both << QStringList{""} << "Fake microphone";
+    QTest::newRow("the second input") << true << 2 << both << QStringList{"", "usb", "builtin"}
+                                      << "Built-in microphone";
+    QTest::newRow("no list from the server") << false << 2 << QStringList{"Default input"} << QStringList{""}
+                                             << "Fake microphone";
+}
+
+// The inputs the server lists, the default first; another choice opens
+// the stream anew on it.
+void ListenWindowTest::inputChooser()
+{
+    QFETCH(bool, listed);
+    QFETCH(int, downs);
+    QFETCH(QStringList, items);
+    QFETCH(QStringList, opened);
+    QFETCH(QString, listening);
+
+    ListenWindow* window = makeWindow({});
+    window->setInputFactory([this](const std::string& name, QString&) {
+        m_log.names.push_back(name);
+        auto input = std::make_unique<FakeInput>(silence(0.1), m_log);
+        if (name == "usb")
+            input->setDescription("USB guitar interface");
+        else if (name == "builtin")
+            input->setDescription("Built-in microphone");
+        return input;
+    });
+    window->setInputLister([listed](QString& problem) {
+        if (!listed) {
+            problem = QStringLiteral("the sound server did not answer");
+            return std::vector<AudioInputDevice>{};
+        }
+        return std::vector<AudioInputDevice>{{"usb", "USB guitar interface"}, {"builtin", "Built-in microphone"}};
+    });
+    window->show();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    auto* chooser = window->findChild<QComboBox*>(QStringLiteral("inputChooser"));
+    QStringList shown;
+    for (int i = 0; i < chooser->count(); ++i)
+        shown << chooser->itemText(i);
+    QCOMPARE(shown, items);
+
+    chooser->setFocus();
+    for (int down = 0; down < downs; ++down)
+        QTest::keyClick(chooser, Qt::Key_Down);
+    QStringList names;
+    for (const std::string& name : m_log.names)
+        names << QString::fromStdString(name);
+    QCOMPARE(names, opened);
+    QCOMPARE(m_log.opened - m_log.closed, 1); // one stream at a time
+    QCOMPARE(textOf(window, "inputName"), listening);
+}
+
+void ListenWindowTest::referencePitch_data()
+{
+    QTest::addColumn<QString>("typed"); // into the A4 box
+    QTest::addColumn<QString>("reading");
+    QTest::addColumn<QString>("sign");
+
+    // A3 is 220 Hz against 440 Hz; against 445 Hz it is 222.5 Hz, and 220 Hz
+    // is 19.6 cents below it.
+    QTest::newRow("440 Hz") << "" << "A3, in tune" << "\u2713 in tune";
+    QTest::newRow("445 Hz") << "445" << "A3, 20 cents flat" << "";
+    QTest::newRow("430 Hz") << "430" << "A3, 40 cents sharp" << "";
+    QTest::newRow("438 Hz") << "438" << "A3, 8 cents sharp" << "";
+    QTest::newRow("441 Hz") << "441" << "A3, in tune" << "\u2713 in tune";
+}
+
+// A steady A3 read against the A4 typed in; with no chord to check, the
+// tuner speaks its reading, and Ctrl+T says it again.
+void ListenWindowTest::referencePitch()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, reading);
+    QFETCH(QString, sign);
+
+    ListenWindow* window = makeWindow(steadyTone(220.0, 30.0));
+    window->setBoard(BoardContent::UnknownChord);
+    NoticeRecorder notices(window->findChild<QWidget*>(QStringLiteral("spokenNotice")));
+    window->show();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    auto* spin = window->findChild<QSpinBox*>(QStringLiteral("referencePitch"));
+    QCOMPARE(spin->value(), 440);
+    QCOMPARE(spin->suffix(), QStringLiteral(" Hz"));
+    QTRY_COMPARE_WITH_TIMEOUT(textOf(window, "tunerReading"), QStringLiteral("A3, in tune"), 10000);
+    if (!typed.isEmpty()) {
+        spin->setFocus();
+        spin->selectAll();
+        QTest::keyClicks(spin, typed);
+        QTest::keyClick(spin, Qt::Key_Return);
+        QCOMPARE(spin->value(), typed.toInt());
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(textOf(window, "tunerReading"), reading, 10000);
+    QCOMPARE(window->findChild<QLabel*>(QStringLiteral("tunerReading"))->accessibleName(), reading);
+    QCOMPARE(textOf(window, "inTuneSign"), sign);
+    QTRY_VERIFY_WITH_TIMEOUT(notices.said.contains(reading), 10000);
+
+    notices.said.clear();
+    QTest::keyClick(spin, Qt::Key_T, Qt::ControlModifier);
+    QCOMPARE(notices.said.value(0), reading);
+}
+
+void ListenWindowTest::tunerSpeech_data()
+{
+    QTest::addColumn<QString>("sound");
+    QTest::addColumn<int>("fewest"); // readings said
+    QTest::addColumn<int>("most");
+
+    QTest::newRow("a steady note is said once") << "steady" << 1 << 1;
+    // 12.5 cents a second: a new reading every 0.4 s, were it not for the
+    // pause of a second between two.
+    QTest::newRow("a gliding note, once a second at most") << "glide" << 3 << 5;
+    QTest::newRow("the same note struck again is said again") << "again" << 2 << 2;
+}
+
+// With nothing to check, the tuner speaks: when it takes a note and when
+// the note moves 5 cents, never more than once a second of sound.
+void ListenWindowTest::tunerSpeech()
+{
+    QFETCH(QString, sound);
+    QFETCH(int, fewest);
+    QFETCH(int, most);
+
+    std::vector<float> samples;
+    if (sound == QLatin1String("steady"))
+        samples = steadyTone(220.0, 4.0);
+    else if (sound == QLatin1String("glide"))
+        samples = glidingTone(218.74, 225.14, 4.0); // A3, from 10 cents flat to 40 cents sharp
+    else
+        samples = joined({steadyTone(220.0, 1.5), silence(2.0), steadyTone(220.0, 1.5)});
+    const double seconds = static_cast<double>(samples.size()) / FakeInput::kRate;
+    ListenWindow* window = makeWindow(std::move(samples));
+    window->setBoard(BoardContent::NothingShown);
+    NoticeRecorder notices(window->findChild<QWidget*>(QStringLiteral("spokenNotice")));
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    // All of the sound, and half a second of quiet after it.
+    QTRY_VERIFY_WITH_TIMEOUT(m_log.takes * 0.04 > seconds + 0.5, 20000);
+
+    QCOMPARE(notices.said.value(0), QStringLiteral("No chord shown: nothing to check"));
+    const QStringList readings = notices.said.mid(1);
+    QVERIFY2(readings.size() >= fewest && readings.size() <= most, qPrintable(readings.join(QLatin1String(" | "))));
+    for (const QString& reading : readings)
+        QVERIFY2(reading.startsWith(QLatin1String("A3, ")), qPrintable(reading));
+}
+
+void ListenWindowTest::inksReadInEveryTheme_data()
+{
+    QTest::addColumn<bool>("dark");
+
+    QTest::newRow("light desktop") << false;
+    QTest::newRow("dark desktop") << true;
+}
+
+// Each verdict has its glyph and its ink, and every ink reads against the
+// list's field, light or dark.
+void ListenWindowTest::inksReadInEveryTheme()
+{
+    QFETCH(bool, dark);
+
+    std::optional<DarkDesktop> desktop;
+    if (dark)
+        desktop.emplace();
+    // String 5 right, 4 sharp, 3 a fret low, 2 not heard; 1 to play.
+    ListenWindow* window = makeWindow(joined({turn(48), turn(52, 35), turn(54), silence(6.0)}), 8);
+    window->setBoard(BoardContent::Chord, kC);
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    QTRY_COMPARE_WITH_TIMEOUT(rowsOf(window).value(0), QStringLiteral("String 1, open, E4: play it now"), 20000);
+
+    auto* list = window->findChild<QListWidget*>(QStringLiteral("stringChecks"));
+    const QColor field = list->palette().color(QPalette::Base);
+    QCOMPARE(field.lightness() < 128, dark);
+    const QStringList glyphs{"\u25B6", "?", "\u2717", "\u266F", "\u2713", "\u00D7"}; // string 1 first
+    QSet<QRgb> inks;
+    for (int row = 0; row < list->count(); ++row) {
+        QListWidgetItem* item = list->item(row);
+        QVERIFY2(item->text().startsWith(glyphs[row]), qPrintable(item->text()));
+        const QColor ink = item->foreground().color();
+        QVERIFY2(contrastRatio(ink, field) >= 4.5,
+                 qPrintable(QStringLiteral("%1: %2 on %3").arg(item->text(), ink.name(), field.name())));
+        inks << ink.rgb();
+    }
+    QCOMPARE(inks.size(), 6); // the four verdicts, the next string and the string not played apart
+    QVERIFY(list->item(0)->font().bold()); // the string to play now stands out
+    QVERIFY(!list->item(1)->font().bold());
+}
+
+void ListenWindowTest::keyboard_data()
+{
+    QTest::addColumn<double>("pointSize");
+
+    QTest::newRow("9 pt") << 9.0;
+    QTest::newRow("18 pt") << 18.0;
+}
+
+// Every control is reached by Tab, in the window's order, named for a
+// screen reader; the six rows show whole at any size of font.
+void ListenWindowTest::keyboard()
+{
+    QFETCH(double, pointSize);
+
+    const QFont before = QApplication::font();
+    QFont font = before;
+    font.setPointSizeF(pointSize);
+    QApplication::setFont(font);
+    const auto restore = qScopeGuard([&] { QApplication::setFont(before); });
+
+    ListenWindow* window = makeWindow({});
+    window->setBoard(BoardContent::Chord, kC);
+    window->show();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+
+    const QStringList order{"inputChooser", "referencePitch", "stringChecks", "startAgain", "inputChooser"};
+    window->findChild<QWidget*>(order.first())->setFocus();
+    for (qsizetype i = 1; i < order.size(); ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QWidget* focus = QApplication::focusWidget();
+        QVERIFY(focus);
+        // A spin box's focus is its line edit.
+        QWidget* control = focus->objectName().isEmpty() ? focus->parentWidget() : focus;
+        QCOMPARE(control->objectName(), order[i]);
+        QVERIFY2(!QAccessible::queryAccessibleInterface(control)->text(QAccessible::Name).isEmpty(),
+                 qPrintable(order[i]));
+    }
+
+    auto* list = window->findChild<QListWidget*>(QStringLiteral("stringChecks"));
+    const QRect view = list->viewport()->rect();
+    for (int row = 0; row < list->count(); ++row) {
+        const QRect place = list->visualItemRect(list->item(row));
+        QVERIFY2(view.contains(place), qPrintable(QStringLiteral("row %1 at %2 pt").arg(row).arg(pointSize)));
+        const int wanted = list->fontMetrics().horizontalAdvance(list->item(row)->text());
+        QVERIFY2(wanted <= view.width(), qPrintable(list->item(row)->text()));
+    }
+}
+
+QTEST_MAIN(ListenWindowTest)
+#include "listen_window_test.moc"
