@@ -12,6 +12,10 @@ Run it inside its own session bus, as scripts/orca-check does:
 The scenario has one step a line:  keys | phrase; phrase; ...
 Keys are xdotool key names separated by spaces, "alt+h" for H with Alt held;
 "-" starts the program.
+"@play NAME" before the keys plays NAME, a WAV file of the --sounds folder,
+into the null output "check" of the sound server that PULSE_SERVER names,
+whose monitor is the input the program listens to (scripts/orca-check
+starts that server).
 "@focus" before the keys gives the main window the X input focus first, as a
 window manager would after another window closes. Phrases are matched, case
 insensitively, in what Orca said after the keys; "!phrase" must not be said.
@@ -186,6 +190,9 @@ class Session:
         if not self.log.wait_quiet(mark, deadline, until=lambda speech: any(speech)):
             raise RuntimeError("Orca said nothing on starting: " + " | ".join(self.log.since(mark)[-5:]))
 
+    def play(self, path):
+        self.start(["paplay", "--device=check", path], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
     def start_program(self):
         work = os.path.join(self.home, "work")  # no help.hlp here: Contents shows the guide
         os.mkdir(work)
@@ -243,7 +250,7 @@ def read_scenario(path):
     return steps
 
 
-def run(program, scenario):
+def run(program, scenario, sounds):
     """Runs the scenario once: what failed, and all that Orca wrote."""
     session = Session(program)
     failures = []
@@ -256,6 +263,9 @@ def run(program, scenario):
             if keys[:1] == ["-"]:
                 session.start_program()
                 keys = keys[1:]
+            if keys[:1] == ["@play"]:
+                session.play(os.path.join(sounds, keys[1]))
+                keys = keys[2:]
             if keys and keys[0] == "@focus":
                 session.focus_main_window()
                 keys = keys[1:]
@@ -299,6 +309,7 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("program")
     parser.add_argument("scenario")
+    parser.add_argument("--sounds", default=".", help="the folder of the WAV files that @play plays")
     parser.add_argument("--runs", type=int, default=1)
     parser.add_argument("--log", help="write Orca's debug output of the last run that failed, "
                                       "or else of the last run, to this file")
@@ -307,7 +318,7 @@ def main():
     passed = failed = 0
     for number in range(1, args.runs + 1):
         start = time.monotonic()
-        failures, log = run(args.program, scenario)
+        failures, log = run(args.program, scenario, args.sounds)
         if args.log and (failures or not failed):  # a failed run's log is kept
             with open(args.log, "w", encoding="utf-8") as out:
                 out.write("\n".join(log) + "\n")
