@@ -9,8 +9,8 @@ namespace fretmap {
 namespace {
 
 // Fret counts read as words up to the twelfth fret, as a teacher says them.
-constexpr std::array<std::string_view, 13> kNumberWords{"zero", "one", "two",   "three", "four",   "five",  "six",
-                                                        "seven", "eight", "nine", "ten",   "eleven", "twelve"};
+constexpr std::array<std::string_view, 13> kNumberWords{"zero", "one", "two", "three", "four", "five", "six",
+                                                        "seven", "eight", "nine", "ten", "eleven", "twelve"};
 
 std::string fretsInWords(int frets)
 {
@@ -101,8 +101,8 @@ Verdict judgeNote(MidiNote wanted, double frequency, double referencePitch)
 
 std::string noteName(MidiNote note)
 {
-    static constexpr std::array<std::string_view, 12> names{"C",  "C#", "D",  "Eb", "E",  "F",
-                                                            "F#", "G",  "G#", "A",  "Bb", "B"};
+    static constexpr std::array<std::string_view, 12> names{"C", "C#", "D", "Eb", "E", "F",
+                                                            "F#", "G", "G#", "A", "Bb", "B"};
     // Floor division, so that notes below C-1 keep their names.
     const int octave = (note >= 0 ? note / 12 : (note - 11) / 12) - 1;
     const int pitchClass = note - (octave + 1) * 12;

@@ -60,12 +60,12 @@ constexpr double kNeedleRange = 50.0;
 // How a row of the check looks: a glyph and an ink that say the same as its
 // words, for those who read the list at a glance.
 enum class Tone {
-    Plain,   // waiting, or not played
-    Next,    // the string to play now
+    Plain, // waiting, or not played
+    Next,  // the string to play now
     Right,
-    Off,     // the right note, out of tune
-    Wrong,   // another fret
-    Missing  // not heard
+    Off,    // the right note, out of tune
+    Wrong,  // another fret
+    Missing // not heard
 };
 
 // Each tone's ink for a light field and for a dark one; the one that stands
