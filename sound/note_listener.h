@@ -67,7 +67,9 @@ private:
         std::vector<double> pitches;    // one a frame past the attack, 0 where no pitch stood out
         double loudest = 0.0;           // the highest energy of a hop since the onset
         std::optional<double> settledHertz;
+        std::optional<double> lastMeasured; // the fundamental measured at the frame before
         int silentFrames = 0;           // frames in a row without a pitch, once settled
+        std::vector<double> background; // the power spectrum of what rang before the onset
     };
 
     void analyseFrame(std::uint64_t end);
@@ -86,8 +88,8 @@ private:
     std::vector<float> m_history; // the last samples fed, enough for every frame
     std::uint64_t m_historyStart = 0;
     std::uint64_t m_nextFrameEnd;
-    std::array<double, 3> m_recentEnergy{}; // of the hops before the last, newest first
-    std::array<double, 3> m_recentTreble{};
+    std::array<double, 4> m_recentEnergy{}; // of the last hops, newest first
+    std::array<double, 4> m_recentTreble{};
     std::optional<std::uint64_t> m_lastOnset;
     std::optional<FollowedNote> m_note;
     std::optional<PitchEstimate> m_current;

@@ -37,7 +37,18 @@ public:
     // difference, checked against its double and triple so that a strong
     // second or third partial is not taken for the fundamental. Nothing
     // when no peak is clear.
-    std::optional<Period> coarsePeriod(std::span<const float> samples);
+    //
+    // With the background() of a window taken before a new note began, the
+    // period is that of what the window adds to it, so that strings still
+    // ringing from before, or the room's echo of them, are not taken for
+    // the new note.
+    std::optional<Period> coarsePeriod(std::span<const float> samples, std::span<const double> background = {});
+
+    // What rings in the last windowSize() samples, for coarsePeriod() to hear
+    // a new note apart from it: nothing when there are fewer samples.
+    std::vector<double> background(std::span<const float> samples);
+    // Whether the last period was that of a new note heard over a background.
+    bool heardNew() const { return m_heardNew; }
 
     // After coarsePeriod(): how clearly the same window repeats at a lag
     // near `lag` (the highest peak within a few samples of it), or nothing
@@ -45,15 +56,16 @@ public:
     std::optional<Period> peakNear(double lag) const;
 
     // The fundamental's frequency in Hz from a stretch of one note whose
-    // pitch is near `roughHertz`: the stretch is narrowed to a band around
-    // it, so that higher partials, which a stiff string tunes sharp, do not
-    // pull the pitch up, and the period is measured over as many periods as
-    // the stretch holds. Nothing when the stretch is too short or holds no
+    // pitch is near `roughHertz`: the stretch is narrowed to the
+    // fundamental alone, so that higher partials, which a stiff string tunes
+    // sharp, do not pull the pitch up, and its frequency is measured over the
+    // whole stretch. Nothing when the stretch is too short or holds no
     // clear fundamental there.
     std::optional<double> fundamental(std::span<const float> stretch, double roughHertz);
 
 private:
-    double nsdfAt(std::size_t lag) const { return m_nsdf[lag]; }
+    std::optional<double> fundamentalIn(std::span<const float> stretch, double roughHertz, std::size_t periods,
+                                        double leastCoherence);
     void transform(std::vector<std::complex<double>>& data, bool inverse) const;
 
     int m_sampleRate;
@@ -65,7 +77,11 @@ private:
     std::vector<std::size_t> m_bitReversed;
     std::vector<std::complex<double>> m_spectrum; // scratch
     std::vector<double> m_nsdf;                   // of the last window, lags 0 to m_longestLag
-    std::vector<double> m_filtered;               // scratch
+    std::vector<double> m_hann;                   // over the window
+    std::vector<double> m_hannCorrelation;        // its autocorrelation, 1 at lag 0
+    std::vector<double> m_squares;                // scratch
+    bool m_heardNew = false;
+    std::vector<std::complex<double>> m_baseband; // scratch
 };
 
 } // namespace fretmap::pitch_analysis
