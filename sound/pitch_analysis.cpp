@@ -48,6 +48,13 @@ constexpr double kNarrowSumSeconds = 0.02;
 // How far the measured fundamental may lie from the rough pitch.
 constexpr double kMostRefinementCents = 35.0;
 
+// A complex product without the checks for infinities that the standard
+// one makes, which keep it from being inlined.
+std::complex<double> times(std::complex<double> a, std::complex<double> b)
+{
+    return {a.real() * b.real() - a.imag() * b.imag(), a.real() * b.imag() + a.imag() * b.real()};
+}
+
 // The vertex of the parabola through three equally spaced values: its
 // offset from the middle one (-0.5 to 0.5 for a true peak) and its height.
 struct Vertex {
@@ -73,18 +80,23 @@ PitchAnalyzer::PitchAnalyzer(int sampleRate)
 {
     m_window = 3 * m_longestLag;
     m_fftSize = std::bit_ceil(m_window + m_longestLag + 1);
-    m_twiddles.resize(m_fftSize / 2);
+    // A real sequence of m_fftSize samples is transformed as a complex one
+    // of half that length.
+    const std::size_t half = m_fftSize / 2;
+    m_twiddles.resize(half);
     for (std::size_t k = 0; k < m_twiddles.size(); ++k)
         m_twiddles[k] = std::polar(1.0, -2.0 * std::numbers::pi * double(k) / double(m_fftSize));
-    m_bitReversed.resize(m_fftSize);
-    const int bits = std::countr_zero(m_fftSize);
-    for (std::size_t i = 0; i < m_fftSize; ++i) {
+    m_bitReversed.resize(half);
+    const int bits = std::countr_zero(half);
+    for (std::size_t i = 0; i < half; ++i) {
         std::size_t reversed = 0;
         for (int b = 0; b < bits; ++b)
             reversed |= ((i >> b) & 1U) << (bits - 1 - b);
         m_bitReversed[i] = reversed;
     }
-    m_spectrum.resize(m_fftSize);
+    m_spectrum.resize(half);
+    m_power.resize(half + 1);
+    m_correlation.resize(m_longestLag + 2);
     m_hann.resize(m_window);
     for (std::size_t i = 0; i < m_window; ++i)
         m_hann[i] = 0.5 - 0.5 * std::cos(2.0 * std::numbers::pi * (double(i) + 0.5) / double(m_window));
@@ -100,23 +112,68 @@ PitchAnalyzer::PitchAnalyzer(int sampleRate)
     m_nsdf.assign(m_longestLag + 1, 0.0);
 }
 
-void PitchAnalyzer::transform(std::vector<std::complex<double>>& data, bool inverse) const
+void PitchAnalyzer::transform(bool inverse)
 {
+    std::vector<std::complex<double>>& data = m_spectrum;
     const std::size_t n = data.size();
     for (std::size_t i = 0; i < n; ++i) {
         if (i < m_bitReversed[i])
             std::swap(data[i], data[m_bitReversed[i]]);
     }
     for (std::size_t half = 1; half < n; half *= 2) {
-        const std::size_t stride = n / (2 * half);
+        const std::size_t stride = m_fftSize / (2 * half);
         for (std::size_t start = 0; start < n; start += 2 * half) {
             for (std::size_t k = 0; k < half; ++k) {
                 const std::complex<double> w = inverse ? std::conj(m_twiddles[k * stride]) : m_twiddles[k * stride];
-                const std::complex<double> odd = w * data[start + k + half];
+                const std::complex<double> odd = times(w, data[start + k + half]);
                 data[start + k + half] = data[start + k] - odd;
                 data[start + k] += odd;
             }
         }
+    }
+}
+
+void PitchAnalyzer::powerSpectrum(std::span<const float> window, double mean, bool hann)
+{
+    // The even samples as real parts, the odd ones as imaginary parts; the
+    // spectrum of each is then told apart by its symmetry.
+    const std::size_t half = m_spectrum.size();
+    std::fill(m_spectrum.begin(), m_spectrum.end(), std::complex<double>{});
+    for (std::size_t i = 0; i < window.size(); ++i) {
+        const double x = (window[i] - mean) * (hann ? m_hann[i] : 1.0);
+        if (i % 2 == 0)
+            m_spectrum[i / 2].real(x);
+        else
+            m_spectrum[i / 2].imag(x);
+    }
+    transform(false);
+    for (std::size_t k = 0; k <= half; ++k) {
+        const std::complex<double> z = m_spectrum[k % half];
+        const std::complex<double> mirror = std::conj(m_spectrum[(half - k) % half]);
+        const std::complex<double> even = 0.5 * (z + mirror);
+        const std::complex<double> odd = times({0.0, -0.5}, z - mirror);
+        const std::complex<double> w = k < half ? m_twiddles[k] : std::complex<double>(-1.0, 0.0);
+        m_power[k] = std::norm(even + times(w, odd));
+    }
+}
+
+void PitchAnalyzer::correlationOfPower()
+{
+    // The inverse of a real, even spectrum: a real sequence, whose even and
+    // odd samples come out as the real and imaginary parts of half as many.
+    const std::size_t half = m_spectrum.size();
+    for (std::size_t k = 0; k < half; ++k) {
+        const double low = m_power[k];
+        const double high = m_power[half - k];
+        const std::complex<double> even = 0.5 * (low + high);
+        const std::complex<double> odd = 0.5 * (low - high) * std::conj(m_twiddles[k]);
+        m_spectrum[k] = even + std::complex<double>(-odd.imag(), odd.real());
+    }
+    transform(true);
+    const double scale = 1.0 / double(half);
+    for (std::size_t lag = 0; lag < m_correlation.size(); ++lag) {
+        const std::complex<double> pair = m_spectrum[lag / 2];
+        m_correlation[lag] = (lag % 2 == 0 ? pair.real() : pair.imag()) * scale;
     }
 }
 
@@ -144,41 +201,30 @@ std::optional<Period> PitchAnalyzer::coarsePeriod(std::span<const float> samples
     // What a new note adds to strings that still ring: the power above that
     // of the window before it began. Both are taken through a Hann window,
     // so that each ringing partial stays in its own few bins.
-    if (background.size() == m_fftSize && n == m_window) {
-        std::fill(m_spectrum.begin(), m_spectrum.end(), std::complex<double>{});
-        for (std::size_t i = 0; i < n; ++i)
-            m_spectrum[i] = (window[i] - mean) * m_hann[i];
-        transform(m_spectrum, false);
+    if (background.size() == m_power.size() && n == m_window) {
+        powerSpectrum(window, mean, true);
         double total = 0.0;
         double added = 0.0;
-        for (std::size_t k = 0; k < m_fftSize; ++k) {
-            const double power = std::norm(m_spectrum[k]);
-            const double more = std::max(0.0, power - kRingingShare * background[k]);
-            total += power;
+        for (std::size_t k = 0; k < m_power.size(); ++k) {
+            const double more = std::max(0.0, m_power[k] - kRingingShare * background[k]);
+            total += m_power[k];
             added += more;
-            m_spectrum[k] = more;
+            m_power[k] = more;
         }
         m_heardNew = added > kLeastNewShare * total && total - added > kLeastRingingShare * total;
     }
-    if (!m_heardNew) {
-        // The autocorrelation through the power spectrum: the window is
-        // padded with zeros past its longest lag, so nothing wraps around.
-        std::fill(m_spectrum.begin(), m_spectrum.end(), std::complex<double>{});
-        for (std::size_t i = 0; i < n; ++i)
-            m_spectrum[i] = window[i] - mean;
-        transform(m_spectrum, false);
-        for (auto& bin : m_spectrum)
-            bin = std::norm(bin);
-    }
-    transform(m_spectrum, true);
-    const double scale = 1.0 / double(m_fftSize);
+    // The autocorrelation through the power spectrum: the window is padded
+    // with zeros past its longest lag, so nothing wraps around.
+    if (!m_heardNew)
+        powerSpectrum(window, mean, false);
+    correlationOfPower();
 
     if (m_heardNew) {
         // Only a power spectrum is left: its autocorrelation, which falls
         // with the overlap, so that the first peak is favoured.
-        const double r0 = m_spectrum[0].real();
+        const double r0 = m_correlation[0];
         for (std::size_t lag = 1; lag <= longest; ++lag)
-            m_nsdf[lag] = r0 > 0.0 ? m_spectrum[lag].real() / r0 : 0.0;
+            m_nsdf[lag] = r0 > 0.0 ? m_correlation[lag] / r0 : 0.0;
         m_nsdf[0] = 1.0;
     } else {
         // The normalised square difference: 2 r(lag) / m(lag), where m
@@ -187,7 +233,7 @@ std::optional<Period> PitchAnalyzer::coarsePeriod(std::span<const float> samples
         m_nsdf[0] = 1.0;
         for (std::size_t lag = 1; lag <= longest; ++lag) {
             m -= m_squares[lag - 1] + m_squares[n - lag];
-            m_nsdf[lag] = m > 0.0 ? 2.0 * m_spectrum[lag].real() * scale / m : 0.0;
+            m_nsdf[lag] = m > 0.0 ? 2.0 * m_correlation[lag] / m : 0.0;
         }
     }
 
@@ -248,14 +294,8 @@ std::vector<double> PitchAnalyzer::background(std::span<const float> samples)
         return {};
     const std::span<const float> window = samples.last(m_window);
     const double mean = std::accumulate(window.begin(), window.end(), 0.0) / double(m_window);
-    std::fill(m_spectrum.begin(), m_spectrum.end(), std::complex<double>{});
-    for (std::size_t i = 0; i < m_window; ++i)
-        m_spectrum[i] = (window[i] - mean) * m_hann[i];
-    transform(m_spectrum, false);
-    std::vector<double> power(m_fftSize);
-    for (std::size_t k = 0; k < m_fftSize; ++k)
-        power[k] = std::norm(m_spectrum[k]);
-    return power;
+    powerSpectrum(window, mean, true);
+    return m_power;
 }
 
 std::optional<Period> PitchAnalyzer::peakNear(double lag) const
@@ -313,24 +353,35 @@ std::optional<double> PitchAnalyzer::fundamentalIn(std::span<const float> stretc
     std::complex<double> turn = 1.0;
     for (std::size_t n = 0; n < stretch.size(); ++n) {
         m_baseband[n] = double(stretch[n]) * turn;
-        turn *= step;
+        turn = times(turn, step);
         if (n % 1024 == 1023)
             turn /= std::abs(turn);
     }
     std::size_t valid = stretch.size();
     for (std::size_t sum = 0; sum < sums; ++sum) {
-        std::complex<double> running = 0.0;
-        for (std::size_t n = 0; n < length; ++n)
-            running += m_baseband[n];
+        double real = 0.0, imaginary = 0.0;
+        for (std::size_t n = 0; n < length; ++n) {
+            real += m_baseband[n].real();
+            imaginary += m_baseband[n].imag();
+        }
         for (std::size_t n = 0; n + length <= valid; ++n) {
-            const std::complex<double> first = m_baseband[n];
-            m_baseband[n] = running;
-            if (n + length < valid)
-                running += m_baseband[n + length] - first;
+            const double firstReal = m_baseband[n].real();
+            const double firstImaginary = m_baseband[n].imag();
+            m_baseband[n] = {real, imaginary};
+            if (n + length < valid) {
+                real += m_baseband[n + length].real() - firstReal;
+                imaginary += m_baseband[n + length].imag() - firstImaginary;
+            }
         }
         valid -= length - 1;
     }
-    const std::span<const std::complex<double>> band(m_baseband.data(), valid);
+    // What is left is narrower than a period's worth of Hz: every fourth
+    // of a period's samples tells its turning as well as all of them.
+    const std::size_t every = std::max<std::size_t>(1, length / (4 * periods));
+    std::size_t kept = 0;
+    for (std::size_t n = 0; n < valid; n += every)
+        m_baseband[kept++] = m_baseband[n];
+    const std::span<const std::complex<double>> band(m_baseband.data(), kept);
 
     // What is left turns at the fundamental's distance from the rough
     // pitch: measured first over one period, which cannot wrap, then over
@@ -339,21 +390,21 @@ std::optional<double> PitchAnalyzer::fundamentalIn(std::span<const float> stretc
         std::complex<double> sum = 0.0;
         double before = 0.0, after = 0.0;
         for (std::size_t n = 0; n + lag < band.size(); ++n) {
-            sum += band[n + lag] * std::conj(band[n]);
+            sum += times(band[n + lag], std::conj(band[n]));
             before += std::norm(band[n]);
             after += std::norm(band[n + lag]);
         }
         const double coherence = before > 0.0 && after > 0.0 ? std::abs(sum) / std::sqrt(before * after) : 0.0;
-        const double angle = std::arg(sum * std::polar(1.0, -expected * double(lag)));
+        const double angle = std::arg(times(sum, std::polar(1.0, -expected * double(lag))));
         return std::pair{expected + angle / double(lag), coherence};
     };
-    const auto [coarse, coherence] = turnOver(length, 0.0);
+    const auto [coarse, coherence] = turnOver(std::max<std::size_t>(1, length / every), 0.0);
     if (coherence < leastCoherence)
         return std::nullopt;
     const auto [fine, fineCoherence] = turnOver(band.size() / 2, coarse);
     if (fineCoherence < leastCoherence)
         return std::nullopt;
-    const double hertz = roughHertz + fine * m_sampleRate / (2.0 * std::numbers::pi);
+    const double hertz = roughHertz + fine / double(every) * m_sampleRate / (2.0 * std::numbers::pi);
     if (std::abs(1200.0 * std::log2(hertz / roughHertz)) > kMostRefinementCents)
         return std::nullopt;
     return hertz;

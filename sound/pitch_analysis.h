@@ -66,7 +66,9 @@ public:
 private:
     std::optional<double> fundamentalIn(std::span<const float> stretch, double roughHertz, std::size_t periods,
                                         double leastCoherence);
-    void transform(std::vector<std::complex<double>>& data, bool inverse) const;
+    void transform(bool inverse);
+    void powerSpectrum(std::span<const float> window, double mean, bool hann);
+    void correlationOfPower();
 
     int m_sampleRate;
     std::size_t m_window;
@@ -75,7 +77,9 @@ private:
     std::size_t m_fftSize;
     std::vector<std::complex<double>> m_twiddles;
     std::vector<std::size_t> m_bitReversed;
-    std::vector<std::complex<double>> m_spectrum; // scratch
+    std::vector<std::complex<double>> m_spectrum; // scratch, half the transform's length
+    std::vector<double> m_power;                  // scratch, bins 0 to half the transform's length
+    std::vector<double> m_correlation;            // scratch, lags 0 to m_longestLag
     std::vector<double> m_nsdf;                   // of the last window, lags 0 to m_longestLag
     std::vector<double> m_hann;                   // over the window
     std::vector<double> m_hannCorrelation;        // its autocorrelation, 1 at lag 0
