@@ -243,19 +243,19 @@ std::optional<Period> PitchAnalyzer::coarsePeriod(std::span<const float> samples
     std::size_t lag = 1;
     while (lag <= longest && m_nsdf[lag] > 0.0)
         ++lag;
-    std::optional<std::size_t> highest;
+    std::size_t highest = 0; // 0 while outside a positive stretch
     for (; lag <= longest; ++lag) {
         if (m_nsdf[lag] > 0.0) {
-            if (!highest || m_nsdf[lag] > m_nsdf[*highest])
+            if (highest == 0 || m_nsdf[lag] > m_nsdf[highest])
                 highest = lag;
-        } else if (highest) {
-            keyMaxima.push_back(*highest);
-            highest.reset();
+        } else if (highest != 0) {
+            keyMaxima.push_back(highest);
+            highest = 0;
         }
     }
     // A stretch cut off by the longest lag counts only with a true peak in it.
-    if (highest && *highest < longest)
-        keyMaxima.push_back(*highest);
+    if (highest != 0 && highest < longest)
+        keyMaxima.push_back(highest);
     std::erase_if(keyMaxima, [this](std::size_t at) { return at < m_shortestLag; });
     if (keyMaxima.empty())
         return std::nullopt;

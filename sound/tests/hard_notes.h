@@ -34,6 +34,9 @@ inline const std::vector<double> kWeakFundamental{-25, -6, 0, -4, -8, -14, -18};
 // The second partial leads and the fundamental is far under it: the trap
 // that reads a low E as E3.
 inline const std::vector<double> kOctaveUp{-20, 0, -10, -3, -14, -12};
+// Worse: the odd partials faint too, so that the note repeats almost as
+// well at half its period.
+inline const std::vector<double> kOddPartialsFaint{-25, 0, -18, -3, -22, -8};
 // A nylon string: few partials, no stiffness to speak of.
 inline const std::vector<double> kNylon{0, -8, -14, -24, -30};
 

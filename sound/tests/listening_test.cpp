@@ -63,6 +63,7 @@ const StretchRow kStretches[] = {
     {"E2_fundamental_25dB_under_third_44k", 44100, {40, kWeakFundamental, 4e-4}, {}},
     {"A2_fundamental_25dB_under_third", 48000, {45, kWeakFundamental, 2e-4}, {}},
     {"E2_second_partial_leads", 48000, {40, kOctaveUp, 1e-4}, {}},
+    {"E2_odd_partials_faint", 44100, {40, kOddPartialsFaint, 1e-4}, {}},
     // Both traps at once: the fundamental, 45 dB under the loudest partial
     // with the noise, is measured within two cents.
     {"E2_weak_fundamental_in_noise", 48000, {40, kWeakFundamental, 1e-4}, 20.0, 2.0},
@@ -250,8 +251,6 @@ struct RenderRow {
     std::vector<int> notes; // worked out by hand, lowest string first
     int rate;
     std::optional<double> snrDb;
-
-    friend void PrintTo(const RenderRow& row, std::ostream* out) { *out << row.name; }
 };
 
 // The program's own string-by-string sound: each string a new note, half a
@@ -300,7 +299,7 @@ TEST(NoteTracking, BlockSizesChangeNothing)
     const std::vector<float> sound = perform(row);
     const Followed whole = follow(sound, row.rate, sound.size());
     ASSERT_EQ(whole.notes.size(), row.played.size());
-    for (std::size_t block : {1, 7, 441, 4096}) {
+    for (std::size_t block : {1U, 7U, 441U, 4096U}) {
         const Followed inBlocks = follow(sound, row.rate, block);
         ASSERT_EQ(inBlocks.notes.size(), whole.notes.size()) << block;
         for (std::size_t i = 0; i < whole.notes.size(); ++i) {
