@@ -120,8 +120,7 @@ struct StringNote {
     int note;
     double stiffness;
 };
-constexpr StringNote kStringNotes[] = {{40, 1e-4}, {45, 1e-4}, {50, 1.5e-4}, {55, 2e-4}, {59, 3e-4}, {64, 4e-4},
-                                       {52, 1e-4}, {57, 1e-4}, {62, 1.5e-4}, {67, 2e-4}, {71, 3e-4}, {76, 4e-4}};
+constexpr StringNote kStringNotes[] = {{40, 1e-4}, {45, 1e-4}, {50, 1.5e-4}, {55, 2e-4}, {59, 3e-4}, {64, 4e-4}, {52, 1e-4}, {57, 1e-4}, {62, 1.5e-4}, {67, 2e-4}, {71, 3e-4}, {76, 4e-4}};
 
 void tunerAccuracy(bool brief)
 {
@@ -147,7 +146,8 @@ void tunerAccuracy(bool brief)
                     addTone(sound, tone, static_cast<std::size_t>(rate / 10), rate, 5);
                     if (noisy)
                         addNoise(sound, 20.0, 37);
-                    const char* kind = partials == &kGuitar ? "steel " : partials == &kNylon ? "nylon " : "weak fundamental ";
+                    const char* kind = partials == &kGuitar ? "steel " : partials == &kNylon ? "nylon "
+                                                                                             : "weak fundamental ";
                     synthetic.add(tunerAfter300ms(sound, static_cast<std::size_t>(rate / 10), rate), fundamentalOf(tone),
                                   kind + std::to_string(note));
                 }
@@ -167,8 +167,7 @@ void verdictLatency(bool brief)
 {
     std::printf("Settled minus true onset (the verdict's latency, analysis alone):\n");
     // Fingerings worked out by hand: C, G, F barred, D, E minor.
-    const FretboardState fingerings[] = {{{0, 1, 0, 2, 3, 6}, 1}, {{3, 0, 0, 0, 2, 3}, 1}, {{1, 1, 2, 3, 3, 1}, 1},
-                                         {{2, 3, 2, 0, 6, 6}, 1}, {{0, 0, 0, 2, 2, 0}, 1}};
+    const FretboardState fingerings[] = {{{0, 1, 0, 2, 3, 6}, 1}, {{3, 0, 0, 0, 2, 3}, 1}, {{1, 1, 2, 3, 3, 1}, 1}, {{2, 3, 2, 0, 6, 6}, 1}, {{0, 0, 0, 2, 2, 0}, 1}};
     for (int rate : {44100, 48000}) {
         Latencies renders, synthetic, ringing, room;
         for (const FretboardState& state : fingerings) {
@@ -223,8 +222,7 @@ void updateRateAndCost(bool brief)
 {
     constexpr int kRate = 48000;
     // Every fingering above, string by string, one after another, in 20 dB of noise.
-    const FretboardState fingerings[] = {{{0, 1, 0, 2, 3, 6}, 1}, {{3, 0, 0, 0, 2, 3}, 1}, {{1, 1, 2, 3, 3, 1}, 1},
-                                         {{2, 3, 2, 0, 6, 6}, 1}, {{0, 0, 0, 2, 2, 0}, 1}};
+    const FretboardState fingerings[] = {{{0, 1, 0, 2, 3, 6}, 1}, {{3, 0, 0, 0, 2, 3}, 1}, {{1, 1, 2, 3, 3, 1}, 1}, {{2, 3, 2, 0, 6, 6}, 1}, {{0, 0, 0, 2, 2, 0}, 1}};
     std::vector<float> sound;
     for (const FretboardState& state : fingerings) {
         const std::vector<float> part = fromPcm(renderFingering(state, PlayStyle::StringByString, kRate));

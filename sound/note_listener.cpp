@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <stdexcept>
 #include <utility>
 
@@ -211,45 +212,15 @@ std::optional<std::uint64_t> NoteListener::onsetIn(std::uint64_t hopStart, std::
 void NoteListener::analyseFrame(std::uint64_t end)
 {
     const std::uint64_t hopStart = end - m_hop;
-    if (const auto onset = onsetIn(hopStart, end)) {
-        m_lastOnset = onset;
-        m_note = FollowedNote{};
-        m_note->onset = *onset;
-        m_note->attackEnd = *onset + m_attack;
-        m_note->loudest = m_recentEnergy.front();
-        // The window before the onset: what still rings under the new note.
-        if (hopStart >= m_analyzer.windowSize() && meanSquare(heard(hopStart - m_analyzer.windowSize(), hopStart)) > kSilence)
-            m_note->background = m_analyzer.background(heard(hopStart - m_analyzer.windowSize(), hopStart));
-    }
+    if (const auto onset = onsetIn(hopStart, end))
+        startNote(*onset, hopStart);
 
     const std::uint64_t windowStart = end - std::min<std::uint64_t>(end, m_analyzer.windowSize());
     const bool inAttack = m_note && windowStart < m_note->attackEnd;
     // Until it settles, a note is heard apart from what rang before it.
     const bool apart = m_note && !m_note->settledHertz && !m_note->background.empty();
-    auto period = m_analyzer.coarsePeriod(heard(windowStart, end), apart ? std::span<const double>(m_note->background) : std::span<const double>());
-
-    // A note keeps its period: a frame that jumps an octave or a twelfth
-    // from it while the window still repeats at the note's own period
-    // nearly as well has heard a partial.
-    if (period && m_note && !m_note->pitches.empty()) {
-        std::vector<double> voiced;
-        for (double p : m_note->pitches) {
-            if (p > 0.0)
-                voiced.push_back(p);
-        }
-        if (!voiced.empty()) {
-            const double noteLag = m_sampleRate / m_note->settledHertz.value_or(median(voiced));
-            const double ratio = period->lag / noteLag;
-            for (double multiple : {2.0, 3.0, 0.5, 1.0 / 3.0}) {
-                if (std::abs(1200.0 * std::log2(ratio / multiple)) < 30.0) {
-                    const auto kept = m_analyzer.peakNear(noteLag);
-                    if (kept && kept->clarity > kKeptClarity)
-                        period = kept;
-                    break;
-                }
-            }
-        }
-    }
+    const auto period = keepNotePeriod(
+        m_analyzer.coarsePeriod(heard(windowStart, end), apart ? std::span<const double>(m_note->background) : std::span<const double>()));
     followPitch(end, period, inAttack);
 
     if (m_note) {
@@ -257,6 +228,41 @@ void NoteListener::analyseFrame(std::uint64_t end)
         if (energy < kSilence || energy < kEndFall * m_note->loudest || m_note->silentFrames >= kEndSilentFrames)
             m_note.reset();
     }
+}
+
+void NoteListener::startNote(std::uint64_t onset, std::uint64_t hopStart)
+{
+    m_lastOnset = onset;
+    m_note = FollowedNote{};
+    m_note->onset = onset;
+    m_note->attackEnd = onset + m_attack;
+    m_note->loudest = m_recentEnergy.front();
+    // The window before the onset: what still rings under the new note.
+    const std::size_t window = m_analyzer.windowSize();
+    if (hopStart >= window && meanSquare(heard(hopStart - window, hopStart)) > kSilence)
+        m_note->background = m_analyzer.background(heard(hopStart - window, hopStart));
+}
+
+std::optional<Period> NoteListener::keepNotePeriod(std::optional<Period> period) const
+{
+    // A note keeps its period: a frame that jumps an octave or a twelfth
+    // from it while the window still repeats at the note's own period
+    // clearly enough has heard a partial, or another string that rings.
+    if (!period || !m_note)
+        return period;
+    std::vector<double> voiced;
+    std::copy_if(m_note->pitches.begin(), m_note->pitches.end(), std::back_inserter(voiced), [](double p) { return p > 0.0; });
+    if (voiced.empty())
+        return period;
+    const double noteLag = m_sampleRate / m_note->settledHertz.value_or(median(voiced));
+    const double ratio = period->lag / noteLag;
+    for (double multiple : {2.0, 3.0, 0.5, 1.0 / 3.0}) {
+        if (std::abs(1200.0 * std::log2(ratio / multiple)) < 30.0) {
+            const auto kept = m_analyzer.peakNear(noteLag);
+            return kept && kept->clarity > kKeptClarity ? kept : period;
+        }
+    }
+    return period;
 }
 
 void NoteListener::followPitch(std::uint64_t end, std::optional<Period> period, bool inAttack)
@@ -277,47 +283,58 @@ void NoteListener::followPitch(std::uint64_t end, std::optional<Period> period, 
 
     if (!m_note || inAttack)
         return;
-    FollowedNote& note = *m_note;
-    note.pitches.push_back(voiced ? m_sampleRate / period->lag : 0.0);
-    note.silentFrames = voiced ? 0 : note.silentFrames + 1;
-    if (note.pitches.size() < kSteadyFrames)
+    m_note->pitches.push_back(voiced ? m_sampleRate / period->lag : 0.0);
+    m_note->silentFrames = voiced ? 0 : m_note->silentFrames + 1;
+    const auto middle = steadyPitch(apart ? kSteadyApartCents : kSteadyCents);
+    if (!middle)
         return;
-    const std::vector<double> last(note.pitches.end() - kSteadyFrames, note.pitches.end());
-    if (std::find(last.begin(), last.end(), 0.0) != last.end())
-        return;
-    const double middle = median(last);
-    const double tolerance = apart ? kSteadyApartCents : kSteadyCents;
-    const bool steady = std::all_of(last.begin(), last.end(),
-                                    [middle, tolerance](double p) { return std::abs(centsBetween(p, middle)) <= tolerance; });
-    if (!steady)
-        return;
-
-    if (note.settledHertz) {
+    if (m_note->settledHertz) {
         // A settled note that moves far without an onset: a new note, slurred
         // or too soft for an onset; it began about half a window ago.
-        if (std::abs(centsBetween(middle, *note.settledHertz)) < kNewNoteCents)
+        if (std::abs(centsBetween(*middle, *m_note->settledHertz)) < kNewNoteCents)
             return;
         FollowedNote next;
         next.onset = end - std::min<std::uint64_t>(end, m_analyzer.windowSize() / 2 + kSteadyFrames * m_hop);
         next.attackEnd = next.onset;
-        next.pitches = last;
-        next.loudest = note.loudest;
+        next.pitches.assign(m_note->pitches.end() - kSteadyFrames, m_note->pitches.end());
+        next.loudest = m_note->loudest;
         m_note = std::move(next);
     }
-    FollowedNote& settling = *m_note;
-    const std::uint64_t from = std::max(settling.attackEnd, end - std::min<std::uint64_t>(end, m_refinement));
+    settle(end, *middle, apart);
+}
+
+std::optional<double> NoteListener::steadyPitch(double tolerance) const
+{
+    // The median of the last frames, when each of them has a pitch within
+    // `tolerance` cents of it.
+    const std::vector<double>& pitches = m_note->pitches;
+    if (pitches.size() < kSteadyFrames)
+        return std::nullopt;
+    const std::vector<double> last(pitches.end() - kSteadyFrames, pitches.end());
+    if (std::find(last.begin(), last.end(), 0.0) != last.end())
+        return std::nullopt;
+    const double middle = median(last);
+    const bool steady = std::all_of(last.begin(), last.end(),
+                                    [middle, tolerance](double p) { return std::abs(centsBetween(p, middle)) <= tolerance; });
+    return steady ? std::optional(middle) : std::nullopt;
+}
+
+void NoteListener::settle(std::uint64_t end, double middle, bool apart)
+{
+    FollowedNote& note = *m_note;
+    const std::uint64_t from = std::max(note.attackEnd, end - std::min<std::uint64_t>(end, m_refinement));
     auto measured = m_analyzer.fundamental(heard(from, end), middle);
     if (measured && std::abs(centsBetween(*measured, middle)) > (apart ? kAgreeApartCents : kAgreeCents))
         measured.reset();
     // The fundamental itself must hold still from one frame to the next: in
     // a room, the echoes that build up after a pluck swing it for a while.
-    const bool holds = measured && settling.lastMeasured
-        && std::abs(centsBetween(*measured, *settling.lastMeasured)) <= (apart ? kMeasuredApartCents : kMeasuredCents);
-    settling.lastMeasured = measured;
-    if (!holds && end < settling.onset + samplesIn(kLatestSettleSeconds, m_sampleRate))
+    const bool holds = measured && note.lastMeasured
+        && std::abs(centsBetween(*measured, *note.lastMeasured)) <= (apart ? kMeasuredApartCents : kMeasuredCents);
+    note.lastMeasured = measured;
+    if (!holds && end < note.onset + samplesIn(kLatestSettleSeconds, m_sampleRate))
         return;
-    settling.settledHertz = measured.value_or(middle);
-    m_settled.push_back({settling.onset, end, *settling.settledHertz});
+    note.settledHertz = measured.value_or(middle);
+    m_settled.push_back({note.onset, end, *note.settledHertz});
 }
 
 std::optional<PitchEstimate> estimatePitch(std::span<const float> samples, int sampleRate)

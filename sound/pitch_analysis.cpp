@@ -77,9 +77,9 @@ PitchAnalyzer::PitchAnalyzer(int sampleRate)
     : m_sampleRate(sampleRate)
     , m_shortestLag(static_cast<std::size_t>(std::floor(sampleRate / kHighestHeardPitch)))
     , m_longestLag(static_cast<std::size_t>(std::ceil(sampleRate / kLowestHeardPitch)))
+    , m_window(3 * m_longestLag)
+    , m_fftSize(std::bit_ceil(m_window + m_longestLag + 1))
 {
-    m_window = 3 * m_longestLag;
-    m_fftSize = std::bit_ceil(m_window + m_longestLag + 1);
     // A real sequence of m_fftSize samples is transformed as a complex one
     // of half that length.
     const std::size_t half = m_fftSize / 2;
@@ -180,13 +180,46 @@ void PitchAnalyzer::correlationOfPower()
 std::optional<Period> PitchAnalyzer::coarsePeriod(std::span<const float> samples, std::span<const double> background)
 {
     const std::span<const float> window = samples.last(std::min(samples.size(), m_window));
-    const std::size_t n = window.size();
-    const std::size_t longest = std::min(m_longestLag, n / 2);
+    const std::size_t longest = std::min(m_longestLag, window.size() / 2);
     std::fill(m_nsdf.begin(), m_nsdf.end(), 0.0);
     m_heardNew = false;
-    if (longest < m_shortestLag + 2)
+    if (longest < m_shortestLag + 2 || !squareDifference(window, background, longest))
         return std::nullopt;
 
+    const std::vector<std::size_t> keyMaxima = keyMaximaUpTo(longest);
+    if (keyMaxima.empty())
+        return std::nullopt;
+    double best = 0.0;
+    for (std::size_t at : keyMaxima)
+        best = std::max(best, m_nsdf[at]);
+    if (best < kLeastClarity)
+        return std::nullopt;
+    const auto chosen = *std::find_if(keyMaxima.begin(), keyMaxima.end(),
+                                      [&](std::size_t at) { return m_nsdf[at] >= kFirstPeakShare * best; });
+    const Vertex vertex = parabolaVertex(m_nsdf[chosen - 1], m_nsdf[chosen], m_nsdf[chosen + 1]);
+    const Period period{double(chosen) + vertex.offset, vertex.height};
+
+    if (m_heardNew) {
+        // What is left of a new note once the ringing strings are taken
+        // away is too rough for the check below: there the first peak
+        // stands, its clarity told without the window's fall.
+        const auto at = static_cast<std::size_t>(std::lround(period.lag));
+        return Period{period.lag, std::min(1.0, period.clarity / m_hannCorrelation[std::min(at, m_longestLag)])};
+    }
+    // A fundamental far under its second or third partial: the window then
+    // repeats better at twice or three times the partial's period.
+    Period checked = period;
+    for (int multiple : {2, 3}) {
+        const auto other = peakNear(multiple * period.lag);
+        if (other && other->clarity > checked.clarity + kOctaveMargin)
+            checked = *other;
+    }
+    return checked;
+}
+
+bool PitchAnalyzer::squareDifference(std::span<const float> window, std::span<const double> background, std::size_t longest)
+{
+    const std::size_t n = window.size();
     const double mean = std::accumulate(window.begin(), window.end(), 0.0) / double(n);
     double energy = 0.0;
     m_squares.resize(n);
@@ -196,7 +229,7 @@ std::optional<Period> PitchAnalyzer::coarsePeriod(std::span<const float> samples
         energy += x * x;
     }
     if (energy <= 0.0)
-        return std::nullopt;
+        return false;
 
     // What a new note adds to strings that still ring: the power above that
     // of the window before it began. Both are taken through a Hann window,
@@ -219,26 +252,29 @@ std::optional<Period> PitchAnalyzer::coarsePeriod(std::span<const float> samples
         powerSpectrum(window, mean, false);
     correlationOfPower();
 
+    m_nsdf[0] = 1.0;
     if (m_heardNew) {
         // Only a power spectrum is left: its autocorrelation, which falls
         // with the overlap, so that the first peak is favoured.
         const double r0 = m_correlation[0];
         for (std::size_t lag = 1; lag <= longest; ++lag)
             m_nsdf[lag] = r0 > 0.0 ? m_correlation[lag] / r0 : 0.0;
-        m_nsdf[0] = 1.0;
-    } else {
-        // The normalised square difference: 2 r(lag) / m(lag), where m
-        // sums the squares of both overlapping parts.
-        double m = 2.0 * energy;
-        m_nsdf[0] = 1.0;
-        for (std::size_t lag = 1; lag <= longest; ++lag) {
-            m -= m_squares[lag - 1] + m_squares[n - lag];
-            m_nsdf[lag] = m > 0.0 ? 2.0 * m_correlation[lag] / m : 0.0;
-        }
+        return true;
     }
+    // The normalised square difference: 2 r(lag) / m(lag), where m sums the
+    // squares of both overlapping parts.
+    double m = 2.0 * energy;
+    for (std::size_t lag = 1; lag <= longest; ++lag) {
+        m -= m_squares[lag - 1] + m_squares[n - lag];
+        m_nsdf[lag] = m > 0.0 ? 2.0 * m_correlation[lag] / m : 0.0;
+    }
+    return true;
+}
 
-    // The key maxima: the highest point of each stretch where the function
-    // is positive, after its first fall below zero.
+std::vector<std::size_t> PitchAnalyzer::keyMaximaUpTo(std::size_t longest) const
+{
+    // The highest point of each stretch where the function is positive,
+    // after its first fall below zero, at the shortest lag or longer.
     std::vector<std::size_t> keyMaxima;
     std::size_t lag = 1;
     while (lag <= longest && m_nsdf[lag] > 0.0)
@@ -257,35 +293,7 @@ std::optional<Period> PitchAnalyzer::coarsePeriod(std::span<const float> samples
     if (highest != 0 && highest < longest)
         keyMaxima.push_back(highest);
     std::erase_if(keyMaxima, [this](std::size_t at) { return at < m_shortestLag; });
-    if (keyMaxima.empty())
-        return std::nullopt;
-
-    double best = 0.0;
-    for (std::size_t at : keyMaxima)
-        best = std::max(best, m_nsdf[at]);
-    if (best < kLeastClarity)
-        return std::nullopt;
-    const auto chosen = *std::find_if(keyMaxima.begin(), keyMaxima.end(),
-                                      [&](std::size_t at) { return m_nsdf[at] >= kFirstPeakShare * best; });
-    const Vertex vertex = parabolaVertex(m_nsdf[chosen - 1], m_nsdf[chosen], m_nsdf[chosen + 1]);
-    Period period{double(chosen) + vertex.offset, vertex.height};
-
-    // A fundamental far under its second or third partial: the window then
-    // repeats better at twice or three times the partial's period.
-    Period checked = period;
-    // What is left of a new note once the ringing strings are taken away
-    // is too rough for this: there the first peak stands.
-    for (int multiple : {2, 3}) {
-        const auto other = m_heardNew ? std::nullopt : peakNear(multiple * period.lag);
-        if (other && other->clarity > checked.clarity + kOctaveMargin)
-            checked = *other;
-    }
-    // The clarity of what a new note adds is told without the window's fall.
-    if (m_heardNew) {
-        const auto at = static_cast<std::size_t>(std::lround(checked.lag));
-        checked.clarity = std::min(1.0, checked.clarity / m_hannCorrelation[std::min(at, m_longestLag)]);
-    }
-    return checked;
+    return keyMaxima;
 }
 
 std::vector<double> PitchAnalyzer::background(std::span<const float> samples)
@@ -324,17 +332,18 @@ std::optional<double> PitchAnalyzer::fundamental(std::span<const float> stretch,
     // the pitch, trusted only where the fundamental is alone in it.
     const auto periods = static_cast<std::size_t>(std::ceil(kNarrowSumSeconds * roughHertz));
     if (periods > 1) {
-        if (const auto narrow = fundamentalIn(stretch, roughHertz, periods, kLeastBandClarity))
+        if (const auto narrow = fundamentalIn(stretch, roughHertz, {periods, kLeastBandClarity}))
             return narrow;
         const double needed = (kNarrowSums * double(periods) + kLeastMeasuredPeriods) * m_sampleRate / roughHertz;
         if (double(stretch.size()) >= needed)
             return std::nullopt;
     }
-    return fundamentalIn(stretch, roughHertz, 1, periods > 1 ? kLeastWideBandClarity : kLeastBandClarity);
+    return fundamentalIn(stretch, roughHertz, {1, periods > 1 ? kLeastWideBandClarity : kLeastBandClarity});
 }
 
-std::optional<double> PitchAnalyzer::fundamentalIn(std::span<const float> stretch, double roughHertz, std::size_t periods, double leastCoherence)
+std::optional<double> PitchAnalyzer::fundamentalIn(std::span<const float> stretch, double roughHertz, Band wanted)
 {
+    const std::size_t periods = wanted.periods;
     // The stretch is shifted down by the rough pitch, so that the
     // fundamental lies near 0 Hz and partial k near k - 1 times the pitch;
     // three running sums over whole periods then take every partial but the
@@ -359,7 +368,8 @@ std::optional<double> PitchAnalyzer::fundamentalIn(std::span<const float> stretc
     }
     std::size_t valid = stretch.size();
     for (std::size_t sum = 0; sum < sums; ++sum) {
-        double real = 0.0, imaginary = 0.0;
+        double real = 0.0;
+        double imaginary = 0.0;
         for (std::size_t n = 0; n < length; ++n) {
             real += m_baseband[n].real();
             imaginary += m_baseband[n].imag();
@@ -388,7 +398,8 @@ std::optional<double> PitchAnalyzer::fundamentalIn(std::span<const float> stretc
     // half the stretch, which is finer by as much.
     const auto turnOver = [band](std::size_t lag, double expected) {
         std::complex<double> sum = 0.0;
-        double before = 0.0, after = 0.0;
+        double before = 0.0;
+        double after = 0.0;
         for (std::size_t n = 0; n + lag < band.size(); ++n) {
             sum += times(band[n + lag], std::conj(band[n]));
             before += std::norm(band[n]);
@@ -399,10 +410,10 @@ std::optional<double> PitchAnalyzer::fundamentalIn(std::span<const float> stretc
         return std::pair{expected + angle / double(lag), coherence};
     };
     const auto [coarse, coherence] = turnOver(std::max<std::size_t>(1, length / every), 0.0);
-    if (coherence < leastCoherence)
+    if (coherence < wanted.leastCoherence)
         return std::nullopt;
     const auto [fine, fineCoherence] = turnOver(band.size() / 2, coarse);
-    if (fineCoherence < leastCoherence)
+    if (fineCoherence < wanted.leastCoherence)
         return std::nullopt;
     const double hertz = roughHertz + fine / double(every) * m_sampleRate / (2.0 * std::numbers::pi);
     if (std::abs(1200.0 * std::log2(hertz / roughHertz)) > kMostRefinementCents)

@@ -64,16 +64,23 @@ public:
     std::optional<double> fundamental(std::span<const float> stretch, double roughHertz);
 
 private:
-    std::optional<double> fundamentalIn(std::span<const float> stretch, double roughHertz, std::size_t periods,
-                                        double leastCoherence);
+    // The running sums over `periods` periods, and what is left must keep
+    // at least `leastCoherence` of its turn.
+    struct Band {
+        std::size_t periods;
+        double leastCoherence;
+    };
+    std::optional<double> fundamentalIn(std::span<const float> stretch, double roughHertz, Band wanted);
+    bool squareDifference(std::span<const float> window, std::span<const double> background, std::size_t longest);
+    std::vector<std::size_t> keyMaximaUpTo(std::size_t longest) const;
     void transform(bool inverse);
     void powerSpectrum(std::span<const float> window, double mean, bool hann);
     void correlationOfPower();
 
     int m_sampleRate;
-    std::size_t m_window;
     std::size_t m_shortestLag;
     std::size_t m_longestLag;
+    std::size_t m_window;
     std::size_t m_fftSize;
     std::vector<std::complex<double>> m_twiddles;
     std::vector<std::size_t> m_bitReversed;

@@ -419,8 +419,9 @@ struct TunerRun {
     }
 };
 
-// Pitches every 10 ms: `cents(t)` above `note`, nothing where it gives none.
-template<typename Pitch>
+// The tuner fed every 10 ms of `seconds` with `pitch(t)`: a frequency, or
+// nothing where no pitch stands out.
+template <typename Pitch>
 TunerRun runTuner(Tuner& tuner, double seconds, Pitch pitch)
 {
     TunerRun run;
