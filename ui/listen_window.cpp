@@ -26,6 +26,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <span>
 #include <stdexcept>
 #include <string_view>
 
@@ -48,6 +49,9 @@ constexpr std::string_view kSpeakTunerKey = "Ctrl+T";
 // tuner to move 15 times a second and more, and for a verdict to follow its
 // note at once.
 constexpr int kPollMilliseconds = 15;
+// The steps the sound taken at a poll is followed in: the tuner takes a
+// pitch at each, a hundred times a second of sound.
+constexpr int kStepsPerSecond = 100;
 // The level meter's scale, in dB of full scale.
 constexpr int kQuietestLevel = -60;
 // The tuner says a reading no more often than this, in seconds of sound,
@@ -248,7 +252,7 @@ ListenWindow::ListenWindow(QWidget* parent)
     addAction(speakTuner);
 
     setBoard(BoardContent::NothingShown);
-    updateTuner();
+    showTuner();
 }
 
 ListenWindow::~ListenWindow() = default;
@@ -452,7 +456,7 @@ void ListenWindow::stopListening()
     m_listener.reset();
     m_inputName->setText(toQString(kNoInput));
     m_inputLevel->setValue(kQuietestLevel);
-    updateTuner();
+    showTuner();
 }
 
 // The inputs as the server lists them now; the one chosen stays chosen
@@ -502,22 +506,36 @@ void ListenWindow::listen()
         return;
     std::vector<float> samples;
     const std::string stopped = m_input->take(samples);
-    m_listener->feed(samples);
+    const auto before = m_check.strings();
+    // In steps of the sound's own time, however much arrived since the last
+    // poll: a busy desktop polls late, and the tuner and the check go by
+    // the sound, not by the polls.
+    const std::size_t step = std::max(1, m_listener->sampleRate() / kStepsPerSecond);
+    for (std::size_t from = 0; from < samples.size(); from += step) {
+        m_listener->feed(std::span(samples).subspan(from, std::min(step, samples.size() - from)));
+        hearNotes();
+        std::optional<double> frequency;
+        if (const auto pitch = m_listener->currentPitch())
+            frequency = pitch->frequency;
+        m_tuner.update(frequency, seconds());
+    }
     samples.clear(); // nothing heard is kept
     m_inputLevel->setValue(std::clamp(static_cast<int>(std::lround(m_listener->level())), kQuietestLevel, 0));
-    hearNotes();
-    updateTuner();
+    const bool spoke = sayVerdicts(before);
+    showTuner();
+    // The tuner keeps quiet while the check waits for a string, and while a
+    // verdict is said: the two would speak over each other.
+    if (!spoke && (!m_check.hasChord() || m_check.finished()))
+        speakTuner(false);
     if (!stopped.empty()) {
         stopListening();
         reportProblem(QString::fromStdString(stopped));
     }
 }
 
-// Each note that settled goes to the check, at the time it was heard; what
-// the check wrote is said at once, with the string to play next.
+// Each note that settled goes to the check, at the time it was heard.
 void ListenWindow::hearNotes()
 {
-    const auto before = m_check.strings();
     const double rate = m_listener->sampleRate();
     for (const HeardNote& note : m_listener->takeSettledNotes()) {
         const double settled = static_cast<double>(note.settled) / rate;
@@ -525,7 +543,12 @@ void ListenWindow::hearNotes()
         m_check.hear(note.frequency, static_cast<double>(note.onset) / rate, settled);
     }
     m_check.elapse(seconds());
+}
 
+// What the check wrote since `before` is shown and said at once, with the
+// string to play next or the summary; returns whether anything was said.
+bool ListenWindow::sayVerdicts(const std::array<StringCheck, kStringCount>& before)
+{
     QStringList written;
     // In the order played: the lowest string first.
     for (std::size_t i = kStringCount; i-- > 0;) {
@@ -533,23 +556,18 @@ void ListenWindow::hearNotes()
             written << QString::fromStdString(describeStringCheck(m_check.strings()[i]));
     }
     if (written.isEmpty())
-        return;
+        return false;
     if (const auto next = m_check.current())
         written << QString::fromStdString(describeStringCheck(m_check.strings()[static_cast<std::size_t>(*next - 1)]));
     else
         written << QString::fromStdString(m_check.summary());
     showCheck();
     say(written.join(QStringLiteral(". ")));
+    return true;
 }
 
-void ListenWindow::updateTuner()
+void ListenWindow::showTuner()
 {
-    std::optional<double> frequency;
-    if (m_listener) {
-        if (const auto pitch = m_listener->currentPitch())
-            frequency = pitch->frequency;
-        m_tuner.update(frequency, seconds());
-    }
     const std::optional<TunerReading> reading = m_listener ? m_tuner.reading() : std::nullopt;
     const QString text = reading ? QString::fromStdString(describeTunerReading(*reading)) : toQString(kNoNote);
     if (m_tunerReading->text() != text) {
@@ -558,10 +576,6 @@ void ListenWindow::updateTuner()
     }
     m_inTuneSign->setText(reading && reading->inTune() ? toQString(kInTuneSign) : QString());
     m_needle->setReading(reading);
-    // The tuner keeps quiet while the check waits for a string: the two
-    // would speak over each other.
-    if (m_listener && (!m_check.hasChord() || m_check.finished()))
-        speakTuner(false);
 }
 
 // Says the reading when it is new: a note taken, or moved by 5 cents or
