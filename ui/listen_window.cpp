@@ -39,6 +39,7 @@ constexpr std::string_view kDefaultInput = "Default input";
 constexpr std::string_view kNoInput = "None";
 constexpr std::string_view kNoNote = "No note";
 constexpr std::string_view kInTuneSign = "\u2713 in tune";
+constexpr std::string_view kLongestReading = "C#4, 50 cents sharp";
 constexpr std::string_view kNothingShownToCheck = "No chord shown: nothing to check";
 constexpr std::string_view kUnknownChordToCheck = "Unknown chord: nothing to check";
 constexpr std::string_view kCheckUnderway = "Play the strings one at a time, the lowest first";
@@ -295,10 +296,14 @@ void ListenWindow::createControls()
     readingFont.setPointSizeF(readingFont.pointSizeF() * 1.6);
     readingFont.setBold(true);
     m_tunerReading->setFont(readingFont);
+    // Room for the longest reading, so that none is cut off.
+    m_tunerReading->setMinimumWidth(QFontMetrics(readingFont).horizontalAdvance(toQString(kLongestReading)));
     m_inTuneSign->setObjectName(QStringLiteral("inTuneSign"));
-    m_inTuneSign->setFont(readingFont);
-    // Room for the sign, shown or not, so that nothing moves when it comes.
-    m_inTuneSign->setMinimumWidth(QFontMetrics(readingFont).horizontalAdvance(toQString(kInTuneSign)));
+    QFont signFont = m_inTuneSign->font();
+    signFont.setBold(true);
+    m_inTuneSign->setFont(signFont);
+    // Room for the sign, shown or not, so that the needle keeps its length.
+    m_inTuneSign->setMinimumWidth(QFontMetrics(signFont).horizontalAdvance(toQString(kInTuneSign)));
 
     auto* tuner = new QGroupBox(QStringLiteral("Tuner"), this);
     auto* tunerLayout = new QVBoxLayout(tuner);
@@ -307,11 +312,11 @@ void ListenWindow::createControls()
     pitchLabel->setBuddy(m_referencePitch);
     pitchForm->addRow(pitchLabel, m_referencePitch);
     tunerLayout->addLayout(pitchForm);
-    auto* readingRow = new QHBoxLayout;
-    readingRow->addWidget(m_tunerReading, 1);
-    readingRow->addWidget(m_inTuneSign);
-    tunerLayout->addLayout(readingRow);
-    tunerLayout->addWidget(m_needle);
+    tunerLayout->addWidget(m_tunerReading);
+    auto* needleRow = new QHBoxLayout;
+    needleRow->addWidget(m_needle, 1);
+    needleRow->addWidget(m_inTuneSign);
+    tunerLayout->addLayout(needleRow);
 
     // The check, string 1 on top as on the board.
     m_stringChecks->setObjectName(QStringLiteral("stringChecks"));

@@ -676,7 +676,9 @@ void ListenWindowTest::referencePitch()
         QCOMPARE(spin->value(), typed.toInt());
     }
     QTRY_COMPARE_WITH_TIMEOUT(textOf(window, "tunerReading"), reading, 10000);
-    QCOMPARE(window->findChild<QLabel*>(QStringLiteral("tunerReading"))->accessibleName(), reading);
+    auto* label = window->findChild<QLabel*>(QStringLiteral("tunerReading"));
+    QCOMPARE(label->accessibleName(), reading);
+    QVERIFY2(label->contentsRect().width() >= label->fontMetrics().horizontalAdvance(reading), "cut off");
     QCOMPARE(textOf(window, "inTuneSign"), sign);
     QTRY_VERIFY_WITH_TIMEOUT(notices.said.contains(reading), 10000);
 
