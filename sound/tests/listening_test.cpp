@@ -295,11 +295,14 @@ TEST(NoteTracking, NoiseAloneIsNoNote)
 // The same samples in blocks of any size: the same notes, to the sample.
 TEST(NoteTracking, BlockSizesChangeNothing)
 {
-    const TrackRow& row = kTracks[5]; // open strings in a room, in noise
-    const std::vector<float> sound = perform(row);
+    // The first 1.6 s of the open strings in a room, in noise: three strings
+    // struck, the last 0.4 s before the end.
+    const TrackRow& row = kTracks[5];
+    std::vector<float> sound = perform(row);
+    sound.resize(static_cast<std::size_t>(1.6 * row.rate));
     const Followed whole = follow(sound, row.rate, sound.size());
-    ASSERT_EQ(whole.notes.size(), row.played.size());
-    for (std::size_t block : {1U, 7U, 441U, 4096U}) {
+    ASSERT_EQ(whole.notes.size(), 3U);
+    for (std::size_t block : {1U, 441U, 4097U}) {
         const Followed inBlocks = follow(sound, row.rate, block);
         ASSERT_EQ(inBlocks.notes.size(), whole.notes.size()) << block;
         for (std::size_t i = 0; i < whole.notes.size(); ++i) {
