@@ -525,7 +525,12 @@ void ListenWindow::listen()
         m_tuner.update(frequency, seconds());
     }
     samples.clear(); // nothing heard is kept
-    m_inputLevel->setValue(std::clamp(static_cast<int>(std::lround(m_listener->level())), kQuietestLevel, 0));
+    {
+        // A screen reader would speak the meter's every move over the
+        // verdicts; it reads the level when the user goes to the meter.
+        const QuietAccessibility quiet;
+        m_inputLevel->setValue(std::clamp(static_cast<int>(std::lround(m_listener->level())), kQuietestLevel, 0));
+    }
     const bool spoke = sayVerdicts(before);
     showTuner();
     // The tuner keeps quiet while the check waits for a string, and while a
@@ -567,8 +572,19 @@ bool ListenWindow::sayVerdicts(const std::array<StringCheck, kStringCount>& befo
     else
         written << QString::fromStdString(m_check.summary());
     showCheck();
-    say(written.join(QStringLiteral(". ")));
+    sayForCheck(written.join(QStringLiteral(". ")));
     return true;
+}
+
+// A notice of the check, which the tuner must not speak over: a screen
+// reader reads a notice when it comes to it, and by then a second one
+// would have taken its place. The tuner waits its usual spacing, and the
+// note that was just judged is no news to it.
+void ListenWindow::sayForCheck(const QString& text)
+{
+    say(text);
+    m_spokenAt = seconds();
+    m_spokenReading = m_tuner.reading();
 }
 
 void ListenWindow::showTuner()
@@ -632,9 +648,9 @@ void ListenWindow::restartCheck(bool speak)
     if (!speak)
         return;
     if (const auto next = m_check.current())
-        say(QString::fromStdString(describeStringCheck(m_check.strings()[static_cast<std::size_t>(*next - 1)])));
+        sayForCheck(QString::fromStdString(describeStringCheck(m_check.strings()[static_cast<std::size_t>(*next - 1)])));
     else
-        say(m_checkSummary->text());
+        sayForCheck(m_checkSummary->text());
 }
 
 void ListenWindow::showCheck()

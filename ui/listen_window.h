@@ -86,6 +86,7 @@ private:
     void hearNotes();
     bool sayVerdicts(const std::array<StringCheck, kStringCount>& before);
     void showTuner();
+    void sayForCheck(const QString& text);
     void speakTuner(bool onDemand);
     void setReferencePitch(int hertz);
     void startAgain();
