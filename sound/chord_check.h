@@ -41,11 +41,11 @@ enum class StringStatus {
 };
 
 struct StringCheck {
-    int string = 0;                // 1 (high E) to 6
+    int string = 0;                 // 1 (high E) to 6
     std::optional<MidiNote> wanted; // nothing where not played
-    int fret = 0;                  // 0 for open
+    int fret = 0;                   // 0 for open
     StringStatus status = StringStatus::NotPlayed;
-    Verdict verdict;               // once Judged
+    Verdict verdict; // once Judged
 };
 
 // "String 5, fret 3, C3: right", "String 2, fret 1, C4: B3, one fret low",
