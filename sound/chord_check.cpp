@@ -9,8 +9,8 @@ namespace fretmap {
 namespace {
 
 // Fret counts read as words up to the twelfth fret, as a teacher says them.
-constexpr std::array<std::string_view, 13> kNumberWords{"zero", "one", "two",   "three", "four",   "five",  "six",
-                                                        "seven", "eight", "nine", "ten",   "eleven", "twelve"};
+constexpr std::array<std::string_view, 13> kNumberWords{"zero", "one", "two", "three", "four", "five", "six",
+                                                        "seven", "eight", "nine", "ten", "eleven", "twelve"};
 
 std::string fretsInWords(int frets)
 {
@@ -101,8 +101,8 @@ Verdict judgeNote(MidiNote wanted, double frequency, double referencePitch)
 
 std::string noteName(MidiNote note)
 {
-    static constexpr std::array<std::string_view, 12> names{"C",  "C#", "D",  "Eb", "E",  "F",
-                                                            "F#", "G",  "G#", "A",  "Bb", "B"};
+    static constexpr std::array<std::string_view, 12> names{"C", "C#", "D", "Eb", "E", "F",
+                                                            "F#", "G", "G#", "A", "Bb", "B"};
     // Floor division, so that notes below C-1 keep their names.
     const int octave = (note >= 0 ? note / 12 : (note - 11) / 12) - 1;
     const int pitchClass = note - (octave + 1) * 12;
@@ -162,7 +162,9 @@ bool ChordCheck::finished() const
     return !current();
 }
 
-bool ChordCheck::hear(double frequency, double onsetSeconds, double seconds)
+// The three numbers are the note's pitch and its two times, named as such
+// in the declaration.
+bool ChordCheck::hear(double frequency, double onsetSeconds, double seconds) // NOLINT(bugprone-easily-swappable-parameters)
 {
     const std::optional<int> string = current();
     // A note struck before this string's turn came is the last string still
@@ -192,12 +194,13 @@ void ChordCheck::restart(double seconds)
     m_turnStarted = seconds;
     bool marked = false;
     // From string 6 up: the lowest sounding string is played first.
-    for (auto row = m_strings.rbegin(); row != m_strings.rend(); ++row) {
-        row->verdict = {};
-        if (!row->wanted) {
-            row->status = StringStatus::NotPlayed;
+    for (std::size_t i = m_strings.size(); i-- > 0;) {
+        StringCheck& row = m_strings[i];
+        row.verdict = {};
+        if (!row.wanted) {
+            row.status = StringStatus::NotPlayed;
         } else {
-            row->status = marked ? StringStatus::Waiting : StringStatus::PlayNow;
+            row.status = marked ? StringStatus::Waiting : StringStatus::PlayNow;
             marked = true;
         }
     }
@@ -211,14 +214,15 @@ std::string ChordCheck::summary() const
     int right = 0;
     std::string faults;
     // In the order played, lowest string first.
-    for (auto row = m_strings.rbegin(); row != m_strings.rend(); ++row) {
-        if (row->status != StringStatus::Judged)
+    for (std::size_t i = m_strings.size(); i-- > 0;) {
+        const StringCheck& row = m_strings[i];
+        if (row.status != StringStatus::Judged)
             continue;
         ++played;
-        if (row->verdict.kind == VerdictKind::Right)
+        if (row.verdict.kind == VerdictKind::Right)
             ++right;
         else
-            faults += "; string " + std::to_string(row->string) + " " + faultInWords(row->verdict);
+            faults += "; string " + std::to_string(row.string) + " " + faultInWords(row.verdict);
     }
     if (played == 0)
         return {};

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <stdexcept>
 #include <utility>
 
@@ -31,18 +32,40 @@ constexpr double kSilence = 1e-8;
 // A hop whose energy is this many times that of the hops before it, or
 // whose treble (the energy of its first difference) jumps this much,
 // starts a note: a new pluck adds a burst of treble even under a string
-// that still rings.
-constexpr double kEnergyJump = 2.0;
+// that still rings, while two strings that beat swell by less.
+constexpr double kEnergyJump = 3.0;
 constexpr double kTrebleJump = 4.0;
 // Two onsets closer than this are one pluck.
 constexpr double kLeastOnsetSpacing = 0.060;
 
-// A frame whose window repeats this clearly has a pitch.
+// A frame whose window repeats this clearly has a pitch; a new note heard
+// apart from strings that still ring is rougher, and its fundamental must
+// then be measured before it counts.
 constexpr double kVoicedClarity = 0.8;
+constexpr double kVoicedApartClarity = 0.6;
 // A note has settled when this many frames in a row, past its attack, lie
 // within kSteadyCents of their median.
 constexpr std::size_t kSteadyFrames = 3;
 constexpr double kSteadyCents = 5.0;
+// A new note heard apart from strings that still ring is measured more
+// roughly.
+constexpr double kSteadyApartCents = 30.0;
+// The fundamental measured alone is trusted where it lies this near the
+// period of the whole window: a stiff string's partials pull that up by a
+// few cents, while a room's echo or noise can swing the fundamental alone
+// further in the first moments of a note.
+constexpr double kAgreeCents = 8.0;
+constexpr double kAgreeApartCents = 30.0;
+// A settled note keeps its period while the window repeats at it this
+// clearly, whatever else rings an octave or a twelfth away.
+constexpr double kKeptClarity = 0.6;
+// A note waits this long after its onset for its fundamental to be
+// measured, and to hold, past the attack before it settles on its rougher
+// pitch.
+constexpr double kLatestSettleSeconds = 0.3;
+// How far the fundamental may move between two frames of a settled note.
+constexpr double kMeasuredCents = 2.0;
+constexpr double kMeasuredApartCents = 4.0;
 // A settled note whose pitch moves this far has given way to another.
 constexpr double kNewNoteCents = 60.0;
 // A note ends when its energy falls this far under its loudest, or when no
@@ -189,40 +212,15 @@ std::optional<std::uint64_t> NoteListener::onsetIn(std::uint64_t hopStart, std::
 void NoteListener::analyseFrame(std::uint64_t end)
 {
     const std::uint64_t hopStart = end - m_hop;
-    if (const auto onset = onsetIn(hopStart, end)) {
-        m_lastOnset = onset;
-        m_note = FollowedNote{};
-        m_note->onset = *onset;
-        m_note->attackEnd = *onset + m_attack;
-        m_note->loudest = m_recentEnergy.front();
-    }
+    if (const auto onset = onsetIn(hopStart, end))
+        startNote(*onset, hopStart);
 
     const std::uint64_t windowStart = end - std::min<std::uint64_t>(end, m_analyzer.windowSize());
     const bool inAttack = m_note && windowStart < m_note->attackEnd;
-    auto period = m_analyzer.coarsePeriod(heard(windowStart, end));
-
-    // A note keeps its period: a frame that jumps an octave or a twelfth
-    // from it while the window still repeats at the note's own period
-    // nearly as well has heard a partial.
-    if (period && m_note && !m_note->pitches.empty()) {
-        std::vector<double> voiced;
-        for (double p : m_note->pitches) {
-            if (p > 0.0)
-                voiced.push_back(p);
-        }
-        if (!voiced.empty()) {
-            const double noteLag = m_sampleRate / m_note->settledHertz.value_or(median(voiced));
-            const double ratio = period->lag / noteLag;
-            for (double multiple : {2.0, 3.0, 0.5, 1.0 / 3.0}) {
-                if (std::abs(1200.0 * std::log2(ratio / multiple)) < 30.0) {
-                    const auto kept = m_analyzer.peakNear(noteLag);
-                    if (kept && kept->clarity > period->clarity - 0.1)
-                        period = kept;
-                    break;
-                }
-            }
-        }
-    }
+    // Until it settles, a note is heard apart from what rang before it.
+    const bool apart = m_note && !m_note->settledHertz && !m_note->background.empty();
+    const auto period = keepNotePeriod(
+        m_analyzer.coarsePeriod(heard(windowStart, end), apart ? std::span<const double>(m_note->background) : std::span<const double>()));
     followPitch(end, period, inAttack);
 
     if (m_note) {
@@ -232,9 +230,45 @@ void NoteListener::analyseFrame(std::uint64_t end)
     }
 }
 
+void NoteListener::startNote(std::uint64_t onset, std::uint64_t hopStart)
+{
+    m_lastOnset = onset;
+    m_note = FollowedNote{};
+    m_note->onset = onset;
+    m_note->attackEnd = onset + m_attack;
+    m_note->loudest = m_recentEnergy.front();
+    // The window before the onset: what still rings under the new note.
+    const std::size_t window = m_analyzer.windowSize();
+    if (hopStart >= window && meanSquare(heard(hopStart - window, hopStart)) > kSilence)
+        m_note->background = m_analyzer.background(heard(hopStart - window, hopStart));
+}
+
+std::optional<Period> NoteListener::keepNotePeriod(std::optional<Period> period) const
+{
+    // A note keeps its period: a frame that jumps an octave or a twelfth
+    // from it while the window still repeats at the note's own period
+    // clearly enough has heard a partial, or another string that rings.
+    if (!period || !m_note)
+        return period;
+    std::vector<double> voiced;
+    std::copy_if(m_note->pitches.begin(), m_note->pitches.end(), std::back_inserter(voiced), [](double p) { return p > 0.0; });
+    if (voiced.empty())
+        return period;
+    const double noteLag = m_sampleRate / m_note->settledHertz.value_or(median(voiced));
+    const double ratio = period->lag / noteLag;
+    for (double multiple : {2.0, 3.0, 0.5, 1.0 / 3.0}) {
+        if (std::abs(1200.0 * std::log2(ratio / multiple)) < 30.0) {
+            const auto kept = m_analyzer.peakNear(noteLag);
+            return kept && kept->clarity > kKeptClarity ? kept : period;
+        }
+    }
+    return period;
+}
+
 void NoteListener::followPitch(std::uint64_t end, std::optional<Period> period, bool inAttack)
 {
-    const bool voiced = period && period->clarity >= kVoicedClarity;
+    const bool apart = m_analyzer.heardNew();
+    const bool voiced = period && period->clarity >= (apart ? kVoicedApartClarity : kVoicedClarity);
     if (!voiced || inAttack) {
         m_current.reset();
     } else {
@@ -243,41 +277,64 @@ void NoteListener::followPitch(std::uint64_t end, std::optional<Period> period, 
         if (m_note)
             from = std::max(from, m_note->attackEnd);
         const auto fundamental = m_analyzer.fundamental(heard(from, end), rough);
-        m_current = PitchEstimate{fundamental.value_or(rough), period->clarity};
+        const bool agrees = fundamental && std::abs(centsBetween(*fundamental, rough)) <= (apart ? kAgreeApartCents : kAgreeCents);
+        m_current = PitchEstimate{agrees ? *fundamental : rough, period->clarity};
     }
 
     if (!m_note || inAttack)
         return;
-    FollowedNote& note = *m_note;
-    note.pitches.push_back(voiced ? m_sampleRate / period->lag : 0.0);
-    note.silentFrames = voiced ? 0 : note.silentFrames + 1;
-    if (note.pitches.size() < kSteadyFrames)
+    m_note->pitches.push_back(voiced ? m_sampleRate / period->lag : 0.0);
+    m_note->silentFrames = voiced ? 0 : m_note->silentFrames + 1;
+    const auto middle = steadyPitch(apart ? kSteadyApartCents : kSteadyCents);
+    if (!middle)
         return;
-    const std::vector<double> last(note.pitches.end() - kSteadyFrames, note.pitches.end());
-    if (std::find(last.begin(), last.end(), 0.0) != last.end())
-        return;
-    const double middle = median(last);
-    const bool steady = std::all_of(last.begin(), last.end(),
-                                    [middle](double p) { return std::abs(centsBetween(p, middle)) <= kSteadyCents; });
-    if (!steady)
-        return;
-
-    if (note.settledHertz) {
+    if (m_note->settledHertz) {
         // A settled note that moves far without an onset: a new note, slurred
         // or too soft for an onset; it began about half a window ago.
-        if (std::abs(centsBetween(middle, *note.settledHertz)) < kNewNoteCents)
+        if (std::abs(centsBetween(*middle, *m_note->settledHertz)) < kNewNoteCents)
             return;
         FollowedNote next;
         next.onset = end - std::min<std::uint64_t>(end, m_analyzer.windowSize() / 2 + kSteadyFrames * m_hop);
         next.attackEnd = next.onset;
-        next.pitches = last;
-        next.loudest = note.loudest;
+        next.pitches.assign(m_note->pitches.end() - kSteadyFrames, m_note->pitches.end());
+        next.loudest = m_note->loudest;
         m_note = std::move(next);
     }
-    FollowedNote& settling = *m_note;
-    const auto measured = m_analyzer.fundamental(heard(std::max(settling.attackEnd, end - std::min<std::uint64_t>(end, m_refinement)), end), middle);
-    settling.settledHertz = measured.value_or(middle);
-    m_settled.push_back({settling.onset, end, *settling.settledHertz});
+    settle(end, *middle, apart);
+}
+
+std::optional<double> NoteListener::steadyPitch(double tolerance) const
+{
+    // The median of the last frames, when each of them has a pitch within
+    // `tolerance` cents of it.
+    const std::vector<double>& pitches = m_note->pitches;
+    if (pitches.size() < kSteadyFrames)
+        return std::nullopt;
+    const std::vector<double> last(pitches.end() - kSteadyFrames, pitches.end());
+    if (std::find(last.begin(), last.end(), 0.0) != last.end())
+        return std::nullopt;
+    const double middle = median(last);
+    const bool steady = std::all_of(last.begin(), last.end(),
+                                    [middle, tolerance](double p) { return std::abs(centsBetween(p, middle)) <= tolerance; });
+    return steady ? std::optional(middle) : std::nullopt;
+}
+
+void NoteListener::settle(std::uint64_t end, double middle, bool apart)
+{
+    FollowedNote& note = *m_note;
+    const std::uint64_t from = std::max(note.attackEnd, end - std::min<std::uint64_t>(end, m_refinement));
+    auto measured = m_analyzer.fundamental(heard(from, end), middle);
+    if (measured && std::abs(centsBetween(*measured, middle)) > (apart ? kAgreeApartCents : kAgreeCents))
+        measured.reset();
+    // The fundamental itself must hold still from one frame to the next: in
+    // a room, the echoes that build up after a pluck swing it for a while.
+    const bool holds = measured && note.lastMeasured
+        && std::abs(centsBetween(*measured, *note.lastMeasured)) <= (apart ? kMeasuredApartCents : kMeasuredCents);
+    note.lastMeasured = measured;
+    if (!holds && end < note.onset + samplesIn(kLatestSettleSeconds, m_sampleRate))
+        return;
+    note.settledHertz = measured.value_or(middle);
+    m_settled.push_back({note.onset, end, *note.settledHertz});
 }
 
 std::optional<PitchEstimate> estimatePitch(std::span<const float> samples, int sampleRate)

@@ -63,16 +63,22 @@ private:
     // settled pitch and on while it rings.
     struct FollowedNote {
         std::uint64_t onset = 0;
-        std::uint64_t attackEnd = 0;    // the first sample past its attack
-        std::vector<double> pitches;    // one a frame past the attack, 0 where no pitch stood out
-        double loudest = 0.0;           // the highest energy of a hop since the onset
+        std::uint64_t attackEnd = 0; // the first sample past its attack
+        std::vector<double> pitches; // one a frame past the attack, 0 where no pitch stood out
+        double loudest = 0.0;        // the highest energy of a hop since the onset
         std::optional<double> settledHertz;
-        int silentFrames = 0;           // frames in a row without a pitch, once settled
+        std::optional<double> lastMeasured; // the fundamental measured at the frame before
+        int silentFrames = 0;               // frames in a row without a pitch, once settled
+        std::vector<double> background;     // the power spectrum of what rang before the onset
     };
 
     void analyseFrame(std::uint64_t end);
     std::optional<std::uint64_t> onsetIn(std::uint64_t hopStart, std::uint64_t end);
+    void startNote(std::uint64_t onset, std::uint64_t hopStart);
+    std::optional<pitch_analysis::Period> keepNotePeriod(std::optional<pitch_analysis::Period> period) const;
     void followPitch(std::uint64_t end, std::optional<pitch_analysis::Period> period, bool inAttack);
+    std::optional<double> steadyPitch(double tolerance) const;
+    void settle(std::uint64_t end, double middle, bool apart);
     std::span<const float> heard(std::uint64_t from, std::uint64_t to) const;
 
     int m_sampleRate;
@@ -86,8 +92,8 @@ private:
     std::vector<float> m_history; // the last samples fed, enough for every frame
     std::uint64_t m_historyStart = 0;
     std::uint64_t m_nextFrameEnd;
-    std::array<double, 3> m_recentEnergy{}; // of the hops before the last, newest first
-    std::array<double, 3> m_recentTreble{};
+    std::array<double, 4> m_recentEnergy{}; // of the last hops, newest first
+    std::array<double, 4> m_recentTreble{};
     std::optional<std::uint64_t> m_lastOnset;
     std::optional<FollowedNote> m_note;
     std::optional<PitchEstimate> m_current;

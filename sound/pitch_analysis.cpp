@@ -20,18 +20,40 @@ constexpr double kLeastClarity = 0.5;
 // A peak at twice or three times the lag chosen that repeats better than
 // this margin means the lag was a partial's: the fundamental is weak.
 constexpr double kOctaveMargin = 0.02;
+// A new note over ringing ones is heard apart from them when it adds at
+// least this share of the window's power: otherwise the window is taken
+// whole (the same string struck again more softly than it still rings).
+constexpr double kLeastNewShare = 0.1;
+// The share of the power before the onset that is taken away: the strings
+// fade meanwhile, and a new note may share a frequency with one of theirs
+// (a twelfth above the low E is the B string), where taking it all away
+// would take the new note with it.
+constexpr double kRingingShare = 1.0;
+// Below this share of the power, what rang before is no more than the
+// room's noise: the window is taken whole.
+constexpr double kLeastRingingShare = 0.03;
 
-// The band around the fundamental: three two-pole band-passes of this Q take
-// the second partial more than 45 dB down, so that what is left repeats at
-// the fundamental's own period.
-constexpr double kBandQ = 4.0;
-constexpr int kBandStages = 3;
-// Periods left for the band-pass to settle before the period is measured.
-constexpr double kSettlingPeriods = 4.0;
-// What a band with a fundamental in it repeats at least.
-constexpr double kLeastBandClarity = 0.9;
+// The fundamental is measured past three running sums of a period each,
+// over at least this many periods.
+constexpr std::size_t kBasebandSums = 3;
+// Sums over several periods lie narrower: two of them are enough.
+constexpr std::size_t kNarrowSums = 2;
+constexpr double kLeastMeasuredPeriods = 2.0;
+// What a fundamental, alone in its band, keeps of its turn from one end of
+// the stretch to the other at least.
+constexpr double kLeastBandClarity = 0.8;
+constexpr double kLeastWideBandClarity = 0.97;
+// The running sums span at least this long, so that the band is narrow.
+constexpr double kNarrowSumSeconds = 0.02;
 // How far the measured fundamental may lie from the rough pitch.
 constexpr double kMostRefinementCents = 35.0;
+
+// A complex product without the checks for infinities that the standard
+// one makes, which keep it from being inlined.
+std::complex<double> times(std::complex<double> a, std::complex<double> b)
+{
+    return {a.real() * b.real() - a.imag() * b.imag(), a.real() * b.imag() + a.imag() * b.real()};
+}
 
 // The vertex of the parabola through three equally spaced values: its
 // offset from the middle one (-0.5 to 0.5 for a true peak) and its height.
@@ -49,88 +71,61 @@ Vertex parabolaVertex(double before, double at, double after)
     return {offset, at - 0.25 * (before - after) * offset};
 }
 
-// How well `y` repeats at `lag`: 1 for a perfect repeat, 0 for none.
-double normalisedCorrelation(std::span<const double> y, std::size_t lag)
-{
-    if (lag >= y.size())
-        return 0.0;
-    double product = 0.0;
-    double energy = 0.0;
-    for (std::size_t j = 0; j + lag < y.size(); ++j) {
-        product += y[j] * y[j + lag];
-        energy += y[j] * y[j] + y[j + lag] * y[j + lag];
-    }
-    return energy > 0.0 ? 2.0 * product / energy : 0.0;
-}
-
-// The peak of normalisedCorrelation() nearest `lag`, climbing from it.
-std::optional<Period> correlationPeakNear(std::span<const double> y, double lag)
-{
-    auto at = static_cast<std::size_t>(std::lround(lag));
-    if (at < 2 || at + 2 >= y.size())
-        return std::nullopt;
-    double here = normalisedCorrelation(y, at);
-    double before = normalisedCorrelation(y, at - 1);
-    double after = normalisedCorrelation(y, at + 1);
-    // A few steps at most: the rough lag is within a few samples.
-    for (int step = 0; step < 8; ++step) {
-        if (after > here && at + 2 < y.size()) {
-            before = here;
-            here = after;
-            ++at;
-            after = normalisedCorrelation(y, at + 1);
-        } else if (before > here && at > 2) {
-            after = here;
-            here = before;
-            --at;
-            before = normalisedCorrelation(y, at - 1);
-        } else {
-            break;
-        }
-    }
-    if (before > here || after > here)
-        return std::nullopt;
-    const Vertex vertex = parabolaVertex(before, here, after);
-    return Period{double(at) + vertex.offset, vertex.height};
-}
-
 } // namespace
 
 PitchAnalyzer::PitchAnalyzer(int sampleRate)
     : m_sampleRate(sampleRate)
     , m_shortestLag(static_cast<std::size_t>(std::floor(sampleRate / kHighestHeardPitch)))
     , m_longestLag(static_cast<std::size_t>(std::ceil(sampleRate / kLowestHeardPitch)))
+    , m_window(3 * m_longestLag)
+    , m_fftSize(std::bit_ceil(m_window + m_longestLag + 1))
 {
-    m_window = 3 * m_longestLag;
-    m_fftSize = std::bit_ceil(m_window + m_longestLag + 1);
-    m_twiddles.resize(m_fftSize / 2);
+    // A real sequence of m_fftSize samples is transformed as a complex one
+    // of half that length.
+    const std::size_t half = m_fftSize / 2;
+    m_twiddles.resize(half);
     for (std::size_t k = 0; k < m_twiddles.size(); ++k)
         m_twiddles[k] = std::polar(1.0, -2.0 * std::numbers::pi * double(k) / double(m_fftSize));
-    m_bitReversed.resize(m_fftSize);
-    const int bits = std::countr_zero(m_fftSize);
-    for (std::size_t i = 0; i < m_fftSize; ++i) {
+    m_bitReversed.resize(half);
+    const int bits = std::countr_zero(half);
+    for (std::size_t i = 0; i < half; ++i) {
         std::size_t reversed = 0;
         for (int b = 0; b < bits; ++b)
             reversed |= ((i >> b) & 1U) << (bits - 1 - b);
         m_bitReversed[i] = reversed;
     }
-    m_spectrum.resize(m_fftSize);
+    m_spectrum.resize(half);
+    m_power.resize(half + 1);
+    m_correlation.resize(m_longestLag + 2);
+    m_hann.resize(m_window);
+    for (std::size_t i = 0; i < m_window; ++i)
+        m_hann[i] = 0.5 - 0.5 * std::cos(2.0 * std::numbers::pi * (double(i) + 0.5) / double(m_window));
+    // How the Hann window's own autocorrelation falls with the lag.
+    m_hannCorrelation.assign(m_longestLag + 1, 0.0);
+    for (std::size_t lag = 0; lag <= m_longestLag; ++lag) {
+        for (std::size_t i = 0; i + lag < m_window; ++i)
+            m_hannCorrelation[lag] += m_hann[i] * m_hann[i + lag];
+    }
+    const double atZero = m_hannCorrelation[0];
+    for (double& value : m_hannCorrelation)
+        value /= atZero;
     m_nsdf.assign(m_longestLag + 1, 0.0);
 }
 
-void PitchAnalyzer::transform(std::vector<std::complex<double>>& data, bool inverse) const
+void PitchAnalyzer::transform(bool inverse)
 {
+    std::vector<std::complex<double>>& data = m_spectrum;
     const std::size_t n = data.size();
     for (std::size_t i = 0; i < n; ++i) {
         if (i < m_bitReversed[i])
             std::swap(data[i], data[m_bitReversed[i]]);
     }
     for (std::size_t half = 1; half < n; half *= 2) {
-        const std::size_t stride = n / (2 * half);
+        const std::size_t stride = m_fftSize / (2 * half);
         for (std::size_t start = 0; start < n; start += 2 * half) {
             for (std::size_t k = 0; k < half; ++k) {
                 const std::complex<double> w = inverse ? std::conj(m_twiddles[k * stride]) : m_twiddles[k * stride];
-                const std::complex<double> odd = w * data[start + k + half];
+                const std::complex<double> odd = times(w, data[start + k + half]);
                 data[start + k + half] = data[start + k] - odd;
                 data[start + k] += odd;
             }
@@ -138,69 +133,62 @@ void PitchAnalyzer::transform(std::vector<std::complex<double>>& data, bool inve
     }
 }
 
-std::optional<Period> PitchAnalyzer::coarsePeriod(std::span<const float> samples)
+void PitchAnalyzer::powerSpectrum(std::span<const float> window, double mean, bool hann)
+{
+    // The even samples as real parts, the odd ones as imaginary parts; the
+    // spectrum of each is then told apart by its symmetry.
+    const std::size_t half = m_spectrum.size();
+    std::fill(m_spectrum.begin(), m_spectrum.end(), std::complex<double>{});
+    for (std::size_t i = 0; i < window.size(); ++i) {
+        const double x = (window[i] - mean) * (hann ? m_hann[i] : 1.0);
+        if (i % 2 == 0)
+            m_spectrum[i / 2].real(x);
+        else
+            m_spectrum[i / 2].imag(x);
+    }
+    transform(false);
+    for (std::size_t k = 0; k <= half; ++k) {
+        const std::complex<double> z = m_spectrum[k % half];
+        const std::complex<double> mirror = std::conj(m_spectrum[(half - k) % half]);
+        const std::complex<double> even = 0.5 * (z + mirror);
+        const std::complex<double> odd = times({0.0, -0.5}, z - mirror);
+        const std::complex<double> w = k < half ? m_twiddles[k] : std::complex<double>(-1.0, 0.0);
+        m_power[k] = std::norm(even + times(w, odd));
+    }
+}
+
+void PitchAnalyzer::correlationOfPower()
+{
+    // The inverse of a real, even spectrum: a real sequence, whose even and
+    // odd samples come out as the real and imaginary parts of half as many.
+    const std::size_t half = m_spectrum.size();
+    for (std::size_t k = 0; k < half; ++k) {
+        const double low = m_power[k];
+        const double high = m_power[half - k];
+        const std::complex<double> even = 0.5 * (low + high);
+        const std::complex<double> odd = 0.5 * (low - high) * std::conj(m_twiddles[k]);
+        m_spectrum[k] = even + std::complex<double>(-odd.imag(), odd.real());
+    }
+    transform(true);
+    const double scale = 1.0 / double(half);
+    for (std::size_t lag = 0; lag < m_correlation.size(); ++lag) {
+        const std::complex<double> pair = m_spectrum[lag / 2];
+        m_correlation[lag] = (lag % 2 == 0 ? pair.real() : pair.imag()) * scale;
+    }
+}
+
+std::optional<Period> PitchAnalyzer::coarsePeriod(std::span<const float> samples, std::span<const double> background)
 {
     const std::span<const float> window = samples.last(std::min(samples.size(), m_window));
-    const std::size_t n = window.size();
-    const std::size_t longest = std::min(m_longestLag, n / 2);
+    const std::size_t longest = std::min(m_longestLag, window.size() / 2);
     std::fill(m_nsdf.begin(), m_nsdf.end(), 0.0);
-    if (longest < m_shortestLag + 2)
+    m_heardNew = false;
+    if (longest < m_shortestLag + 2 || !squareDifference(window, background, longest))
         return std::nullopt;
 
-    const double mean = std::accumulate(window.begin(), window.end(), 0.0) / double(n);
-    std::fill(m_spectrum.begin(), m_spectrum.end(), std::complex<double>{});
-    double energy = 0.0;
-    for (std::size_t i = 0; i < n; ++i) {
-        const double x = window[i] - mean;
-        m_spectrum[i] = x;
-        energy += x * x;
-    }
-    if (energy <= 0.0)
-        return std::nullopt;
-
-    // The autocorrelation through the power spectrum: the window is padded
-    // with zeros past its longest lag, so nothing wraps around.
-    std::vector<double> squares(n);
-    for (std::size_t i = 0; i < n; ++i)
-        squares[i] = std::norm(m_spectrum[i]);
-    transform(m_spectrum, false);
-    for (auto& bin : m_spectrum)
-        bin = std::norm(bin);
-    transform(m_spectrum, true);
-    const double scale = 1.0 / double(m_fftSize);
-
-    // The normalised square difference: 2 r(lag) / m(lag), where m sums the
-    // squares of both overlapping parts.
-    double m = 2.0 * energy;
-    m_nsdf[0] = 1.0;
-    for (std::size_t lag = 1; lag <= longest; ++lag) {
-        m -= squares[lag - 1] + squares[n - lag];
-        m_nsdf[lag] = m > 0.0 ? 2.0 * m_spectrum[lag].real() * scale / m : 0.0;
-    }
-
-    // The key maxima: the highest point of each stretch where the function
-    // is positive, after its first fall below zero.
-    std::vector<std::size_t> keyMaxima;
-    std::size_t lag = 1;
-    while (lag <= longest && m_nsdf[lag] > 0.0)
-        ++lag;
-    std::optional<std::size_t> highest;
-    for (; lag <= longest; ++lag) {
-        if (m_nsdf[lag] > 0.0) {
-            if (!highest || m_nsdf[lag] > m_nsdf[*highest])
-                highest = lag;
-        } else if (highest) {
-            keyMaxima.push_back(*highest);
-            highest.reset();
-        }
-    }
-    // A stretch cut off by the longest lag counts only with a true peak in it.
-    if (highest && *highest < longest)
-        keyMaxima.push_back(*highest);
-    std::erase_if(keyMaxima, [this](std::size_t at) { return at < m_shortestLag; });
+    const std::vector<std::size_t> keyMaxima = keyMaximaUpTo(longest);
     if (keyMaxima.empty())
         return std::nullopt;
-
     double best = 0.0;
     for (std::size_t at : keyMaxima)
         best = std::max(best, m_nsdf[at]);
@@ -209,8 +197,15 @@ std::optional<Period> PitchAnalyzer::coarsePeriod(std::span<const float> samples
     const auto chosen = *std::find_if(keyMaxima.begin(), keyMaxima.end(),
                                       [&](std::size_t at) { return m_nsdf[at] >= kFirstPeakShare * best; });
     const Vertex vertex = parabolaVertex(m_nsdf[chosen - 1], m_nsdf[chosen], m_nsdf[chosen + 1]);
-    Period period{double(chosen) + vertex.offset, vertex.height};
+    const Period period{double(chosen) + vertex.offset, vertex.height};
 
+    if (m_heardNew) {
+        // What is left of a new note once the ringing strings are taken
+        // away is too rough for the check below: there the first peak
+        // stands, its clarity told without the window's fall.
+        const auto at = static_cast<std::size_t>(std::lround(period.lag));
+        return Period{period.lag, std::min(1.0, period.clarity / m_hannCorrelation[std::min(at, m_longestLag)])};
+    }
     // A fundamental far under its second or third partial: the window then
     // repeats better at twice or three times the partial's period.
     Period checked = period;
@@ -220,6 +215,95 @@ std::optional<Period> PitchAnalyzer::coarsePeriod(std::span<const float> samples
             checked = *other;
     }
     return checked;
+}
+
+bool PitchAnalyzer::squareDifference(std::span<const float> window, std::span<const double> background, std::size_t longest)
+{
+    const std::size_t n = window.size();
+    const double mean = std::accumulate(window.begin(), window.end(), 0.0) / double(n);
+    double energy = 0.0;
+    m_squares.resize(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        const double x = window[i] - mean;
+        m_squares[i] = x * x;
+        energy += x * x;
+    }
+    if (energy <= 0.0)
+        return false;
+
+    // What a new note adds to strings that still ring: the power above that
+    // of the window before it began. Both are taken through a Hann window,
+    // so that each ringing partial stays in its own few bins.
+    if (background.size() == m_power.size() && n == m_window) {
+        powerSpectrum(window, mean, true);
+        double total = 0.0;
+        double added = 0.0;
+        for (std::size_t k = 0; k < m_power.size(); ++k) {
+            const double more = std::max(0.0, m_power[k] - kRingingShare * background[k]);
+            total += m_power[k];
+            added += more;
+            m_power[k] = more;
+        }
+        m_heardNew = added > kLeastNewShare * total && total - added > kLeastRingingShare * total;
+    }
+    // The autocorrelation through the power spectrum: the window is padded
+    // with zeros past its longest lag, so nothing wraps around.
+    if (!m_heardNew)
+        powerSpectrum(window, mean, false);
+    correlationOfPower();
+
+    m_nsdf[0] = 1.0;
+    if (m_heardNew) {
+        // Only a power spectrum is left: its autocorrelation, which falls
+        // with the overlap, so that the first peak is favoured.
+        const double r0 = m_correlation[0];
+        for (std::size_t lag = 1; lag <= longest; ++lag)
+            m_nsdf[lag] = r0 > 0.0 ? m_correlation[lag] / r0 : 0.0;
+        return true;
+    }
+    // The normalised square difference: 2 r(lag) / m(lag), where m sums the
+    // squares of both overlapping parts.
+    double m = 2.0 * energy;
+    for (std::size_t lag = 1; lag <= longest; ++lag) {
+        m -= m_squares[lag - 1] + m_squares[n - lag];
+        m_nsdf[lag] = m > 0.0 ? 2.0 * m_correlation[lag] / m : 0.0;
+    }
+    return true;
+}
+
+std::vector<std::size_t> PitchAnalyzer::keyMaximaUpTo(std::size_t longest) const
+{
+    // The highest point of each stretch where the function is positive,
+    // after its first fall below zero, at the shortest lag or longer.
+    std::vector<std::size_t> keyMaxima;
+    std::size_t lag = 1;
+    while (lag <= longest && m_nsdf[lag] > 0.0)
+        ++lag;
+    std::size_t highest = 0; // 0 while outside a positive stretch
+    for (; lag <= longest; ++lag) {
+        if (m_nsdf[lag] > 0.0) {
+            if (highest == 0 || m_nsdf[lag] > m_nsdf[highest])
+                highest = lag;
+        } else if (highest != 0) {
+            keyMaxima.push_back(highest);
+            highest = 0;
+        }
+    }
+    // A stretch cut off by the longest lag counts only with a true peak in it.
+    if (highest != 0 && highest < longest)
+        keyMaxima.push_back(highest);
+    std::erase_if(keyMaxima, [this](std::size_t at) { return at < m_shortestLag; });
+    return keyMaxima;
+}
+
+std::vector<double> PitchAnalyzer::background(std::span<const float> samples)
+{
+    if (samples.size() < m_window)
+        return {};
+    const std::span<const float> window = samples.last(m_window);
+    const double mean = std::accumulate(window.begin(), window.end(), 0.0) / double(m_window);
+    powerSpectrum(window, mean, true);
+    return m_power;
 }
 
 std::optional<Period> PitchAnalyzer::peakNear(double lag) const
@@ -243,45 +327,95 @@ std::optional<double> PitchAnalyzer::fundamental(std::span<const float> stretch,
 {
     if (!(roughHertz > 0.0))
         return std::nullopt;
+    // A band some 40 Hz wide keeps noise, a room's echo of the pluck and
+    // other strings away; a stretch too short for it gets a band as wide as
+    // the pitch, trusted only where the fundamental is alone in it.
+    const auto periods = static_cast<std::size_t>(std::ceil(kNarrowSumSeconds * roughHertz));
+    if (periods > 1) {
+        if (const auto narrow = fundamentalIn(stretch, roughHertz, {periods, kLeastBandClarity}))
+            return narrow;
+        const double needed = (kNarrowSums * double(periods) + kLeastMeasuredPeriods) * m_sampleRate / roughHertz;
+        if (double(stretch.size()) >= needed)
+            return std::nullopt;
+    }
+    return fundamentalIn(stretch, roughHertz, {1, periods > 1 ? kLeastWideBandClarity : kLeastBandClarity});
+}
+
+std::optional<double> PitchAnalyzer::fundamentalIn(std::span<const float> stretch, double roughHertz, Band wanted)
+{
+    const std::size_t periods = wanted.periods;
+    // The stretch is shifted down by the rough pitch, so that the
+    // fundamental lies near 0 Hz and partial k near k - 1 times the pitch;
+    // three running sums over whole periods then take every partial but the
+    // fundamental away (each lies near a zero of theirs, however stiff the
+    // string), with nothing that rings on past them as a recursive filter
+    // would.
     const double period = m_sampleRate / roughHertz;
-    const auto settling = static_cast<std::size_t>(std::ceil(kSettlingPeriods * period));
-    if (double(stretch.size()) < double(settling) + 2.5 * period)
+    const auto length = static_cast<std::size_t>(std::max(2L, std::lround(double(periods) * period)));
+    const std::size_t sums = periods > 1 ? kNarrowSums : kBasebandSums;
+    const std::size_t delay = sums * (length - 1);
+    if (double(stretch.size()) < double(delay) + kLeastMeasuredPeriods * period)
         return std::nullopt;
 
-    // The band-pass of constant peak gain, centred on the rough pitch.
-    const double w0 = 2.0 * std::numbers::pi * roughHertz / m_sampleRate;
-    const double alpha = std::sin(w0) / (2.0 * kBandQ);
-    const double a0 = 1.0 + alpha;
-    const double b0 = alpha / a0;
-    const double a1 = -2.0 * std::cos(w0) / a0;
-    const double a2 = (1.0 - alpha) / a0;
-
-    m_filtered.assign(stretch.begin(), stretch.end());
-    for (int stage = 0; stage < kBandStages; ++stage) {
-        double x1 = 0.0, x2 = 0.0, y1 = 0.0, y2 = 0.0;
-        for (double& sample : m_filtered) {
-            const double y = b0 * (sample - x2) - a1 * y1 - a2 * y2;
-            x2 = x1;
-            x1 = sample;
-            y2 = y1;
-            y1 = y;
-            sample = y;
+    m_baseband.resize(stretch.size());
+    const std::complex<double> step = std::polar(1.0, -2.0 * std::numbers::pi * roughHertz / m_sampleRate);
+    std::complex<double> turn = 1.0;
+    for (std::size_t n = 0; n < stretch.size(); ++n) {
+        m_baseband[n] = double(stretch[n]) * turn;
+        turn = times(turn, step);
+        if (n % 1024 == 1023)
+            turn /= std::abs(turn);
+    }
+    std::size_t valid = stretch.size();
+    for (std::size_t sum = 0; sum < sums; ++sum) {
+        double real = 0.0;
+        double imaginary = 0.0;
+        for (std::size_t n = 0; n < length; ++n) {
+            real += m_baseband[n].real();
+            imaginary += m_baseband[n].imag();
         }
+        for (std::size_t n = 0; n + length <= valid; ++n) {
+            const double firstReal = m_baseband[n].real();
+            const double firstImaginary = m_baseband[n].imag();
+            m_baseband[n] = {real, imaginary};
+            if (n + length < valid) {
+                real += m_baseband[n + length].real() - firstReal;
+                imaginary += m_baseband[n + length].imag() - firstImaginary;
+            }
+        }
+        valid -= length - 1;
     }
-    const std::span<const double> band = std::span<const double>(m_filtered).subspan(settling);
+    // What is left is narrower than a period's worth of Hz: every fourth
+    // of a period's samples tells its turning as well as all of them.
+    const std::size_t every = std::max<std::size_t>(1, length / (4 * periods));
+    std::size_t kept = 0;
+    for (std::size_t n = 0; n < valid; n += every)
+        m_baseband[kept++] = m_baseband[n];
+    const std::span<const std::complex<double>> band(m_baseband.data(), kept);
 
-    const auto first = correlationPeakNear(band, period);
-    if (!first || first->clarity < kLeastBandClarity)
+    // What is left turns at the fundamental's distance from the rough
+    // pitch: measured first over one period, which cannot wrap, then over
+    // half the stretch, which is finer by as much.
+    const auto turnOver = [band](std::size_t lag, double expected) {
+        std::complex<double> sum = 0.0;
+        double before = 0.0;
+        double after = 0.0;
+        for (std::size_t n = 0; n + lag < band.size(); ++n) {
+            sum += times(band[n + lag], std::conj(band[n]));
+            before += std::norm(band[n]);
+            after += std::norm(band[n + lag]);
+        }
+        const double coherence = before > 0.0 && after > 0.0 ? std::abs(sum) / std::sqrt(before * after) : 0.0;
+        const double angle = std::arg(times(sum, std::polar(1.0, -expected * double(lag))));
+        return std::pair{expected + angle / double(lag), coherence};
+    };
+    const auto [coarse, coherence] = turnOver(std::max<std::size_t>(1, length / every), 0.0);
+    if (coherence < wanted.leastCoherence)
         return std::nullopt;
-    // The same peak many periods on tells the period as many times finer.
-    double measured = first->lag;
-    const auto periods = static_cast<std::size_t>(0.5 * double(band.size()) / first->lag);
-    if (periods >= 2) {
-        const auto far = correlationPeakNear(band, double(periods) * first->lag);
-        if (far && far->clarity >= kLeastBandClarity)
-            measured = far->lag / double(periods);
-    }
-    const double hertz = m_sampleRate / measured;
+    const auto [fine, fineCoherence] = turnOver(band.size() / 2, coarse);
+    if (fineCoherence < wanted.leastCoherence)
+        return std::nullopt;
+    const double hertz = roughHertz + fine / double(every) * m_sampleRate / (2.0 * std::numbers::pi);
     if (std::abs(1200.0 * std::log2(hertz / roughHertz)) > kMostRefinementCents)
         return std::nullopt;
     return hertz;

@@ -37,7 +37,18 @@ public:
     // difference, checked against its double and triple so that a strong
     // second or third partial is not taken for the fundamental. Nothing
     // when no peak is clear.
-    std::optional<Period> coarsePeriod(std::span<const float> samples);
+    //
+    // With the background() of a window taken before a new note began, the
+    // period is that of what the window adds to it, so that strings still
+    // ringing from before, or the room's echo of them, are not taken for
+    // the new note.
+    std::optional<Period> coarsePeriod(std::span<const float> samples, std::span<const double> background = {});
+
+    // What rings in the last windowSize() samples, for coarsePeriod() to hear
+    // a new note apart from it: nothing when there are fewer samples.
+    std::vector<double> background(std::span<const float> samples);
+    // Whether the last period was that of a new note heard over a background.
+    bool heardNew() const { return m_heardNew; }
 
     // After coarsePeriod(): how clearly the same window repeats at a lag
     // near `lag` (the highest peak within a few samples of it), or nothing
@@ -45,27 +56,43 @@ public:
     std::optional<Period> peakNear(double lag) const;
 
     // The fundamental's frequency in Hz from a stretch of one note whose
-    // pitch is near `roughHertz`: the stretch is narrowed to a band around
-    // it, so that higher partials, which a stiff string tunes sharp, do not
-    // pull the pitch up, and the period is measured over as many periods as
-    // the stretch holds. Nothing when the stretch is too short or holds no
+    // pitch is near `roughHertz`: the stretch is narrowed to the
+    // fundamental alone, so that higher partials, which a stiff string tunes
+    // sharp, do not pull the pitch up, and its frequency is measured over the
+    // whole stretch. Nothing when the stretch is too short or holds no
     // clear fundamental there.
     std::optional<double> fundamental(std::span<const float> stretch, double roughHertz);
 
 private:
-    double nsdfAt(std::size_t lag) const { return m_nsdf[lag]; }
-    void transform(std::vector<std::complex<double>>& data, bool inverse) const;
+    // The running sums over `periods` periods, and what is left must keep
+    // at least `leastCoherence` of its turn.
+    struct Band {
+        std::size_t periods;
+        double leastCoherence;
+    };
+    std::optional<double> fundamentalIn(std::span<const float> stretch, double roughHertz, Band wanted);
+    bool squareDifference(std::span<const float> window, std::span<const double> background, std::size_t longest);
+    std::vector<std::size_t> keyMaximaUpTo(std::size_t longest) const;
+    void transform(bool inverse);
+    void powerSpectrum(std::span<const float> window, double mean, bool hann);
+    void correlationOfPower();
 
     int m_sampleRate;
-    std::size_t m_window;
     std::size_t m_shortestLag;
     std::size_t m_longestLag;
+    std::size_t m_window;
     std::size_t m_fftSize;
     std::vector<std::complex<double>> m_twiddles;
     std::vector<std::size_t> m_bitReversed;
-    std::vector<std::complex<double>> m_spectrum; // scratch
+    std::vector<std::complex<double>> m_spectrum; // scratch, half the transform's length
+    std::vector<double> m_power;                  // scratch, bins 0 to half the transform's length
+    std::vector<double> m_correlation;            // scratch, lags 0 to m_longestLag
     std::vector<double> m_nsdf;                   // of the last window, lags 0 to m_longestLag
-    std::vector<double> m_filtered;               // scratch
+    std::vector<double> m_hann;                   // over the window
+    std::vector<double> m_hannCorrelation;        // its autocorrelation, 1 at lag 0
+    std::vector<double> m_squares;                // scratch
+    bool m_heardNew = false;
+    std::vector<std::complex<double>> m_baseband; // scratch
 };
 
 } // namespace fretmap::pitch_analysis

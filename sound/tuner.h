@@ -17,10 +17,10 @@ inline constexpr double kInTuneCents = 5.0;
 
 // A pitch as a tuner reads it.
 struct TunerReading {
-    MidiNote note = 0;      // the nearest note
-    double cents = 0.0;     // how far the pitch is from it: + sharp, - flat
-    int nearestString = 0;  // the open string of standard tuning nearest the pitch, 1 to 6
-    bool inTune() const;    // within kInTuneCents
+    MidiNote note = 0;     // the nearest note
+    double cents = 0.0;    // how far the pitch is from it: + sharp, - flat
+    int nearestString = 0; // the open string of standard tuning nearest the pitch, 1 to 6
+    bool inTune() const;   // within kInTuneCents
 };
 
 // The reading of one pitch against A4 = `referencePitch`. Throws

@@ -55,8 +55,7 @@ std::unique_ptr<AudioOutput> ChordPlayer::loadModuleOutput(QString& problem)
 
 std::unique_ptr<AudioOutput> ChordPlayer::loadModuleOutput(const QStringList& folders, QString& problem)
 {
-    const auto create
-        = sound_module::resolveFunction<CreateAudioOutputFunction>(folders, kCreateAudioOutputSymbol, problem);
+    const auto create = sound_module::resolveFunction<CreateAudioOutputFunction>(folders, kCreateAudioOutputSymbol, problem);
     if (!create)
         return nullptr;
     std::string why;

@@ -51,12 +51,12 @@ private:
     QWidget* m_client;        // the client area under the menu bar
     BoardPicture* m_picture1; // the fretboard; also what the display cycle draws on
     FretboardView m_view;
-    SpokenNotice* m_notice;            // speaks the board after each display
-    ChordPlayer* m_player;             // sounds the board; opens the sound output when first asked
-    CommonDialog* m_dlgCommonDialog;   // the help control behind Contents
-    std::unique_ptr<frmAbout> m_about; // made on the first About, kept for the run
+    SpokenNotice* m_notice;                 // speaks the board after each display
+    ChordPlayer* m_player;                  // sounds the board; opens the sound output when first asked
+    CommonDialog* m_dlgCommonDialog;        // the help control behind Contents
+    std::unique_ptr<frmAbout> m_about;      // made on the first About, kept for the run
     std::unique_ptr<ListenWindow> m_listen; // made when first asked for, kept for the run
-    bool m_painted = false;            // the first frame is out
+    bool m_painted = false;                 // the first frame is out
 };
 
 } // namespace fretmap

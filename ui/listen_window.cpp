@@ -26,6 +26,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <span>
 #include <stdexcept>
 #include <string_view>
 
@@ -38,6 +39,7 @@ constexpr std::string_view kDefaultInput = "Default input";
 constexpr std::string_view kNoInput = "None";
 constexpr std::string_view kNoNote = "No note";
 constexpr std::string_view kInTuneSign = "\u2713 in tune";
+constexpr std::string_view kLongestReading = "C#4, 50 cents sharp";
 constexpr std::string_view kNothingShownToCheck = "No chord shown: nothing to check";
 constexpr std::string_view kUnknownChordToCheck = "Unknown chord: nothing to check";
 constexpr std::string_view kCheckUnderway = "Play the strings one at a time, the lowest first";
@@ -48,6 +50,9 @@ constexpr std::string_view kSpeakTunerKey = "Ctrl+T";
 // tuner to move 15 times a second and more, and for a verdict to follow its
 // note at once.
 constexpr int kPollMilliseconds = 15;
+// The steps the sound taken at a poll is followed in: the tuner takes a
+// pitch at each, a hundred times a second of sound.
+constexpr int kStepsPerSecond = 100;
 // The level meter's scale, in dB of full scale.
 constexpr int kQuietestLevel = -60;
 // The tuner says a reading no more often than this, in seconds of sound,
@@ -60,12 +65,12 @@ constexpr double kNeedleRange = 50.0;
 // How a row of the check looks: a glyph and an ink that say the same as its
 // words, for those who read the list at a glance.
 enum class Tone {
-    Plain,   // waiting, or not played
-    Next,    // the string to play now
+    Plain, // waiting, or not played
+    Next,  // the string to play now
     Right,
-    Off,     // the right note, out of tune
-    Wrong,   // another fret
-    Missing  // not heard
+    Off,    // the right note, out of tune
+    Wrong,  // another fret
+    Missing // not heard
 };
 
 // Each tone's ink for a light field and for a dark one; the one that stands
@@ -188,7 +193,7 @@ protected:
         painter.setPen(QPen(ink, 1.0));
         painter.drawLine(QPointF(x(-kNeedleRange), scaleY), QPointF(x(kNeedleRange), scaleY));
         for (int cents = -50; cents <= 50; cents += 10) {
-            const double tick = cents == 0 ? scaleY - (scaleY - top) * 0.8 : scaleY - metrics.lineSpacing() * 0.4;
+            const double tick = scaleY - metrics.lineSpacing() * (cents == 0 ? 0.7 : 0.4);
             painter.drawLine(QPointF(x(cents), tick), QPointF(x(cents), scaleY));
         }
         painter.drawText(QRectF(0, scaleY - metrics.lineSpacing(), margin, 2.0 * metrics.lineSpacing()),
@@ -248,7 +253,7 @@ ListenWindow::ListenWindow(QWidget* parent)
     addAction(speakTuner);
 
     setBoard(BoardContent::NothingShown);
-    updateTuner();
+    showTuner();
 }
 
 ListenWindow::~ListenWindow() = default;
@@ -291,10 +296,14 @@ void ListenWindow::createControls()
     readingFont.setPointSizeF(readingFont.pointSizeF() * 1.6);
     readingFont.setBold(true);
     m_tunerReading->setFont(readingFont);
+    // Room for the longest reading, so that none is cut off.
+    m_tunerReading->setMinimumWidth(QFontMetrics(readingFont).horizontalAdvance(toQString(kLongestReading)));
     m_inTuneSign->setObjectName(QStringLiteral("inTuneSign"));
-    m_inTuneSign->setFont(readingFont);
-    // Room for the sign, shown or not, so that nothing moves when it comes.
-    m_inTuneSign->setMinimumWidth(QFontMetrics(readingFont).horizontalAdvance(toQString(kInTuneSign)));
+    QFont signFont = m_inTuneSign->font();
+    signFont.setBold(true);
+    m_inTuneSign->setFont(signFont);
+    // Room for the sign, shown or not, so that the needle keeps its length.
+    m_inTuneSign->setMinimumWidth(QFontMetrics(signFont).horizontalAdvance(toQString(kInTuneSign)));
 
     auto* tuner = new QGroupBox(QStringLiteral("Tuner"), this);
     auto* tunerLayout = new QVBoxLayout(tuner);
@@ -303,11 +312,11 @@ void ListenWindow::createControls()
     pitchLabel->setBuddy(m_referencePitch);
     pitchForm->addRow(pitchLabel, m_referencePitch);
     tunerLayout->addLayout(pitchForm);
-    auto* readingRow = new QHBoxLayout;
-    readingRow->addWidget(m_tunerReading, 1);
-    readingRow->addWidget(m_inTuneSign);
-    tunerLayout->addLayout(readingRow);
-    tunerLayout->addWidget(m_needle);
+    tunerLayout->addWidget(m_tunerReading);
+    auto* needleRow = new QHBoxLayout;
+    needleRow->addWidget(m_needle, 1);
+    needleRow->addWidget(m_inTuneSign);
+    tunerLayout->addLayout(needleRow);
 
     // The check, string 1 on top as on the board.
     m_stringChecks->setObjectName(QStringLiteral("stringChecks"));
@@ -320,8 +329,8 @@ void ListenWindow::createControls()
     const QString longest = QStringLiteral("\u266F  String 5, fret 10, C#4: C#4, 35 cents sharp");
     m_stringChecks->setMinimumWidth(metrics.horizontalAdvance(longest) + metrics.averageCharWidth() * 4
                                     + 2 * m_stringChecks->frameWidth());
-    m_stringChecks->setMinimumHeight(m_stringChecks->sizeHintForRow(0) * kStringCount
-                                     + 2 * m_stringChecks->frameWidth());
+    m_stringChecks->setFixedHeight(m_stringChecks->sizeHintForRow(0) * kStringCount
+                                   + 2 * m_stringChecks->frameWidth());
     m_stringChecks->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_stringChecks->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_checkSummary->setObjectName(QStringLiteral("checkSummary"));
@@ -344,7 +353,8 @@ void ListenWindow::createControls()
     layout->addLayout(inputForm);
     layout->addWidget(m_inputProblem);
     layout->addWidget(tuner);
-    layout->addWidget(check, 1);
+    layout->addWidget(check);
+    layout->addStretch(1);
 
     setTabOrder(m_inputChooser, m_referencePitch);
     setTabOrder(m_referencePitch, m_stringChecks);
@@ -451,7 +461,7 @@ void ListenWindow::stopListening()
     m_listener.reset();
     m_inputName->setText(toQString(kNoInput));
     m_inputLevel->setValue(kQuietestLevel);
-    updateTuner();
+    showTuner();
 }
 
 // The inputs as the server lists them now; the one chosen stays chosen
@@ -501,22 +511,36 @@ void ListenWindow::listen()
         return;
     std::vector<float> samples;
     const std::string stopped = m_input->take(samples);
-    m_listener->feed(samples);
+    const auto before = m_check.strings();
+    // In steps of the sound's own time, however much arrived since the last
+    // poll: a busy desktop polls late, and the tuner and the check go by
+    // the sound, not by the polls.
+    const std::size_t step = std::max(1, m_listener->sampleRate() / kStepsPerSecond);
+    for (std::size_t from = 0; from < samples.size(); from += step) {
+        m_listener->feed(std::span(samples).subspan(from, std::min(step, samples.size() - from)));
+        hearNotes();
+        std::optional<double> frequency;
+        if (const auto pitch = m_listener->currentPitch())
+            frequency = pitch->frequency;
+        m_tuner.update(frequency, seconds());
+    }
     samples.clear(); // nothing heard is kept
     m_inputLevel->setValue(std::clamp(static_cast<int>(std::lround(m_listener->level())), kQuietestLevel, 0));
-    hearNotes();
-    updateTuner();
+    const bool spoke = sayVerdicts(before);
+    showTuner();
+    // The tuner keeps quiet while the check waits for a string, and while a
+    // verdict is said: the two would speak over each other.
+    if (!spoke && (!m_check.hasChord() || m_check.finished()))
+        speakTuner(false);
     if (!stopped.empty()) {
         stopListening();
         reportProblem(QString::fromStdString(stopped));
     }
 }
 
-// Each note that settled goes to the check, at the time it was heard; what
-// the check wrote is said at once, with the string to play next.
+// Each note that settled goes to the check, at the time it was heard.
 void ListenWindow::hearNotes()
 {
-    const auto before = m_check.strings();
     const double rate = m_listener->sampleRate();
     for (const HeardNote& note : m_listener->takeSettledNotes()) {
         const double settled = static_cast<double>(note.settled) / rate;
@@ -524,7 +548,12 @@ void ListenWindow::hearNotes()
         m_check.hear(note.frequency, static_cast<double>(note.onset) / rate, settled);
     }
     m_check.elapse(seconds());
+}
 
+// What the check wrote since `before` is shown and said at once, with the
+// string to play next or the summary; returns whether anything was said.
+bool ListenWindow::sayVerdicts(const std::array<StringCheck, kStringCount>& before)
+{
     QStringList written;
     // In the order played: the lowest string first.
     for (std::size_t i = kStringCount; i-- > 0;) {
@@ -532,23 +561,18 @@ void ListenWindow::hearNotes()
             written << QString::fromStdString(describeStringCheck(m_check.strings()[i]));
     }
     if (written.isEmpty())
-        return;
+        return false;
     if (const auto next = m_check.current())
         written << QString::fromStdString(describeStringCheck(m_check.strings()[static_cast<std::size_t>(*next - 1)]));
     else
         written << QString::fromStdString(m_check.summary());
     showCheck();
     say(written.join(QStringLiteral(". ")));
+    return true;
 }
 
-void ListenWindow::updateTuner()
+void ListenWindow::showTuner()
 {
-    std::optional<double> frequency;
-    if (m_listener) {
-        if (const auto pitch = m_listener->currentPitch())
-            frequency = pitch->frequency;
-        m_tuner.update(frequency, seconds());
-    }
     const std::optional<TunerReading> reading = m_listener ? m_tuner.reading() : std::nullopt;
     const QString text = reading ? QString::fromStdString(describeTunerReading(*reading)) : toQString(kNoNote);
     if (m_tunerReading->text() != text) {
@@ -557,10 +581,6 @@ void ListenWindow::updateTuner()
     }
     m_inTuneSign->setText(reading && reading->inTune() ? toQString(kInTuneSign) : QString());
     m_needle->setReading(reading);
-    // The tuner keeps quiet while the check waits for a string: the two
-    // would speak over each other.
-    if (m_listener && (!m_check.hasChord() || m_check.finished()))
-        speakTuner(false);
 }
 
 // Says the reading when it is new: a note taken, or moved by 5 cents or
@@ -579,12 +599,15 @@ void ListenWindow::speakTuner(bool onDemand)
     }
     if (m_spokenAt && seconds() - *m_spokenAt < kTunerSpeechSpacing)
         return;
-    if (m_spokenReading && m_spokenReading->note == reading->note
-        && std::abs(m_spokenReading->cents - reading->cents) < kTunerSpeechCents)
-        return;
+    const QString phrase = QString::fromStdString(describeTunerReading(*reading));
+    if (m_spokenReading
+        && (phrase == QString::fromStdString(describeTunerReading(*m_spokenReading))
+            || (m_spokenReading->note == reading->note
+                && std::abs(m_spokenReading->cents - reading->cents) < kTunerSpeechCents)))
+        return; // nothing new to say: "in tune" and "in tune" again is no news
     m_spokenReading = reading;
     m_spokenAt = seconds();
-    say(QString::fromStdString(describeTunerReading(*reading)));
+    say(phrase);
 }
 
 // A new A4: the tuner reads against it, and the check starts again

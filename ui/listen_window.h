@@ -9,6 +9,7 @@
 #include <QString>
 #include <QWidget>
 
+#include <array>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -83,7 +84,8 @@ private:
     void reportProblem(const QString& problem);
     void listen();
     void hearNotes();
-    void updateTuner();
+    bool sayVerdicts(const std::array<StringCheck, kStringCount>& before);
+    void showTuner();
     void speakTuner(bool onDemand);
     void setReferencePitch(int hertz);
     void startAgain();

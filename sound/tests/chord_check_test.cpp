@@ -113,11 +113,15 @@ INSTANTIATE_TEST_SUITE_P(Readings, TunerPhrase,
 
 // A step the guitarist or the clock takes during a check.
 struct Step {
-    enum class Kind { Hear, Elapse, Restart };
+    enum class Kind {
+        Hear,
+        Elapse,
+        Restart
+    };
     Kind kind;
-    double seconds;       // when the note settled, the clock's time, or the restart's
-    double hertz = 0.0;   // Hear: the note's pitch
-    double onset = 0.0;   // Hear: when the note began
+    double seconds;     // when the note settled, the clock's time, or the restart's
+    double hertz = 0.0; // Hear: the note's pitch
+    double onset = 0.0; // Hear: when the note began
 };
 
 Step heard(double hertz, double onset) { return {Step::Kind::Hear, onset + 0.1, hertz, onset}; }
