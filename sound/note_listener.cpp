@@ -22,6 +22,8 @@ constexpr double kHopSeconds = 0.010;
 // A pluck starts with noise and a pitch a little sharp: nothing of its
 // first 45 ms counts towards the note's pitch.
 constexpr double kAttackSeconds = 0.045;
+// Past this, a pluck's sharpness has died away.
+constexpr double kSettledPartSeconds = 0.1;
 // The longest stretch the fundamental is measured over.
 constexpr double kRefinementSeconds = 0.25;
 // How much of the past the level reads.
@@ -127,6 +129,7 @@ NoteListener::NoteListener(int sampleRate)
     , m_hop(samplesIn(kHopSeconds, sampleRate))
     , m_attack(samplesIn(kAttackSeconds, sampleRate))
     , m_refinement(samplesIn(kRefinementSeconds, sampleRate))
+    , m_settledPart(samplesIn(kSettledPartSeconds, sampleRate))
     , m_nextFrameEnd(m_hop)
 {
 }
@@ -273,9 +276,13 @@ void NoteListener::followPitch(std::uint64_t end, std::optional<Period> period, 
         m_current.reset();
     } else {
         const double rough = m_sampleRate / period->lag;
+        // Measured from well past the attack once there is enough of the
+        // note: a plucked string settles from a few cents sharp.
         std::uint64_t from = end - std::min<std::uint64_t>(end, m_refinement);
-        if (m_note)
-            from = std::max(from, m_note->attackEnd);
+        if (m_note) {
+            const std::uint64_t settledPart = m_note->onset + m_settledPart;
+            from = std::max(from, end > settledPart + m_settledPart ? settledPart : m_note->attackEnd);
+        }
         const auto fundamental = m_analyzer.fundamental(heard(from, end), rough);
         const bool agrees = fundamental && std::abs(centsBetween(*fundamental, rough)) <= (apart ? kAgreeApartCents : kAgreeCents);
         m_current = PitchEstimate{agrees ? *fundamental : rough, period->clarity};

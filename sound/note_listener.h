@@ -89,6 +89,7 @@ private:
     std::size_t m_hop;            // samples between frames of analysis
     std::size_t m_attack;         // samples after an onset that tell no pitch
     std::size_t m_refinement;     // the most samples the fundamental is measured over
+    std::size_t m_settledPart;    // samples after an onset before a pluck's pitch holds
     std::vector<float> m_history; // the last samples fed, enough for every frame
     std::uint64_t m_historyStart = 0;
     std::uint64_t m_nextFrameEnd;

@@ -43,6 +43,9 @@ constexpr double kLeastMeasuredPeriods = 2.0;
 // the stretch to the other at least.
 constexpr double kLeastBandClarity = 0.8;
 constexpr double kLeastWideBandClarity = 0.97;
+// A fundamental that keeps this much of its turn stands well out of the
+// noise and is taken alone.
+constexpr double kTrustedCoherence = 0.999;
 // The running sums span at least this long, so that the band is narrow.
 constexpr double kNarrowSumSeconds = 0.02;
 // How far the measured fundamental may lie from the rough pitch.
@@ -343,22 +346,46 @@ std::optional<double> PitchAnalyzer::fundamental(std::span<const float> stretch,
 
 std::optional<double> PitchAnalyzer::fundamentalIn(std::span<const float> stretch, double roughHertz, Band wanted)
 {
-    const std::size_t periods = wanted.periods;
     // The stretch is shifted down by the rough pitch, so that the
     // fundamental lies near 0 Hz and partial k near k - 1 times the pitch;
-    // three running sums over whole periods then take every partial but the
+    // running sums over whole periods then take every partial but the
     // fundamental away (each lies near a zero of theirs, however stiff the
     // string), with nothing that rings on past them as a recursive filter
     // would.
     const double period = m_sampleRate / roughHertz;
-    const auto length = static_cast<std::size_t>(std::max(2L, std::lround(double(periods) * period)));
-    const std::size_t sums = periods > 1 ? kNarrowSums : kBasebandSums;
-    const std::size_t delay = sums * (length - 1);
-    if (double(stretch.size()) < double(delay) + kLeastMeasuredPeriods * period)
+    const auto length = static_cast<std::size_t>(std::max(2L, std::lround(double(wanted.periods) * period)));
+    const std::size_t sums = wanted.periods > 1 ? kNarrowSums : kBasebandSums;
+    if (double(stretch.size()) < double(sums * (length - 1)) + kLeastMeasuredPeriods * period)
         return std::nullopt;
 
+    const Turn first = partialTurn(stretch, roughHertz, {length, sums});
+    double hertz = first.hertz;
+    if (first.coherence < kTrustedCoherence) {
+        // A fundamental far under its partials, in noise: the second
+        // partial, measured the same way, tells it too, a little sharp on a
+        // stiff string (a cent at most). Each counts as clearly as it stands
+        // out of the noise, the second twice as fine.
+        const Turn second = partialTurn(stretch, 2.0 * roughHertz, {length, sums});
+        const auto weight = [&wanted](double coherence) {
+            return coherence < wanted.leastCoherence ? 0.0 : coherence / std::max(1e-6, 1.0 - coherence);
+        };
+        const double firstWeight = weight(first.coherence);
+        const double secondWeight = 4.0 * weight(second.coherence);
+        if (firstWeight + secondWeight <= 0.0)
+            return std::nullopt;
+        hertz = (firstWeight * first.hertz + secondWeight * 0.5 * second.hertz) / (firstWeight + secondWeight);
+    }
+    if (std::abs(1200.0 * std::log2(hertz / roughHertz)) > kMostRefinementCents)
+        return std::nullopt;
+    return hertz;
+}
+
+PitchAnalyzer::Turn PitchAnalyzer::partialTurn(std::span<const float> stretch, double centreHertz, RunningSums running)
+{
+    const std::size_t length = running.length;
+    const std::size_t sums = running.count;
     m_baseband.resize(stretch.size());
-    const std::complex<double> step = std::polar(1.0, -2.0 * std::numbers::pi * roughHertz / m_sampleRate);
+    const std::complex<double> step = std::polar(1.0, -2.0 * std::numbers::pi * centreHertz / m_sampleRate);
     std::complex<double> turn = 1.0;
     for (std::size_t n = 0; n < stretch.size(); ++n) {
         m_baseband[n] = double(stretch[n]) * turn;
@@ -385,16 +412,16 @@ std::optional<double> PitchAnalyzer::fundamentalIn(std::span<const float> stretc
         }
         valid -= length - 1;
     }
-    // What is left is narrower than a period's worth of Hz: every fourth
-    // of a period's samples tells its turning as well as all of them.
-    const std::size_t every = std::max<std::size_t>(1, length / (4 * periods));
+    // What is left is narrower than the sums' zeros lie apart: a few
+    // samples between each two of them tell its turning as well as all.
+    const std::size_t every = std::max<std::size_t>(1, length / 16);
     std::size_t kept = 0;
     for (std::size_t n = 0; n < valid; n += every)
         m_baseband[kept++] = m_baseband[n];
     const std::span<const std::complex<double>> band(m_baseband.data(), kept);
 
-    // What is left turns at the fundamental's distance from the rough
-    // pitch: measured first over one period, which cannot wrap, then over
+    // What is left turns at the partial's distance from the centre:
+    // measured first over the sums' length, which cannot wrap, then over
     // half the stretch, which is finer by as much.
     const auto turnOver = [band](std::size_t lag, double expected) {
         std::complex<double> sum = 0.0;
@@ -410,15 +437,8 @@ std::optional<double> PitchAnalyzer::fundamentalIn(std::span<const float> stretc
         return std::pair{expected + angle / double(lag), coherence};
     };
     const auto [coarse, coherence] = turnOver(std::max<std::size_t>(1, length / every), 0.0);
-    if (coherence < wanted.leastCoherence)
-        return std::nullopt;
     const auto [fine, fineCoherence] = turnOver(band.size() / 2, coarse);
-    if (fineCoherence < wanted.leastCoherence)
-        return std::nullopt;
-    const double hertz = roughHertz + fine / double(every) * m_sampleRate / (2.0 * std::numbers::pi);
-    if (std::abs(1200.0 * std::log2(hertz / roughHertz)) > kMostRefinementCents)
-        return std::nullopt;
-    return hertz;
+    return {centreHertz + fine / double(every) * m_sampleRate / (2.0 * std::numbers::pi), std::min(coherence, fineCoherence)};
 }
 
 } // namespace fretmap::pitch_analysis

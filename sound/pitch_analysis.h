@@ -71,6 +71,18 @@ private:
         double leastCoherence;
     };
     std::optional<double> fundamentalIn(std::span<const float> stretch, double roughHertz, Band wanted);
+    // The frequency of the partial near `centreHertz`, alone past the
+    // running sums, and how much of its turn it keeps from the first half
+    // of the stretch to the second (1 for a clean partial).
+    struct Turn {
+        double hertz;
+        double coherence;
+    };
+    struct RunningSums {
+        std::size_t length; // in samples
+        std::size_t count;
+    };
+    Turn partialTurn(std::span<const float> stretch, double centreHertz, RunningSums running);
     bool squareDifference(std::span<const float> window, std::span<const double> background, std::size_t longest);
     std::vector<std::size_t> keyMaximaUpTo(std::size_t longest) const;
     void transform(bool inverse);

@@ -14,9 +14,9 @@ constexpr double kTakeSeconds = 0.08;
 constexpr double kTakeCents = 10.0;
 // A reading holds until the median of the last kHoldSeconds moves more than
 // kHoldCents from it, so that a steady note holds still and a drift is
-// followed a cent at a time.
-constexpr double kHoldSeconds = 0.15;
-constexpr double kHoldCents = 1.0;
+// followed half a cent at a time.
+constexpr double kHoldSeconds = 0.1;
+constexpr double kHoldCents = 0.5;
 // Pitches further than this from the reading are another note: they move
 // the reading only once they are steady enough to be taken.
 constexpr double kLeaveCents = 30.0;
