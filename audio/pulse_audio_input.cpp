@@ -17,10 +17,10 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
@@ -415,12 +415,11 @@ void PulseAudioInput::onReadable(pa_stream* stream, std::size_t, void* self)
     while (pa_stream_peek(stream, &data, &bytes) == 0 && bytes > 0) {
         // No data with a length is a hole in the recording: skipped.
         if (data) {
-            const std::size_t count = bytes / sizeof(float);
+            // Whole frames of the stream's own format, as libpulse hands them out.
+            const std::span<const float> arrived(static_cast<const float*>(data), bytes / sizeof(float));
             const std::lock_guard lock(input->m_mutex);
             std::vector<float>& kept = input->m_samples;
-            const std::size_t start = kept.size();
-            kept.resize(start + count);
-            std::memcpy(kept.data() + start, data, count * sizeof(float));
+            kept.insert(kept.end(), arrived.begin(), arrived.end());
             if (kept.size() > input->m_keptSamples)
                 kept.erase(kept.begin(), kept.end() - static_cast<std::ptrdiff_t>(input->m_keptSamples));
         }

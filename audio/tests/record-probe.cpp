@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <iostream>
 #include <memory>
+#include <span>
 #include <string>
 #include <thread>
 #include <vector>
@@ -102,7 +103,8 @@ int record(OpenAudioInputFunction openInput, const std::string& name, double sec
 
 int main(int argc, char** argv)
 {
-    const std::vector<std::string> args(argv + 1, argv + argc);
+    const std::span<char*> given(argv, static_cast<std::size_t>(argc));
+    const std::vector<std::string> args(given.begin() + 1, given.end());
     if (args.size() < 2 || (args[1] == "record" && args.size() != 4)) {
         std::cerr << "usage: fretmap_record_probe MODULE list | MODULE record NAME SECONDS\n";
         return 2;

@@ -24,10 +24,10 @@ using namespace fretmap;
 
 constexpr int kRate = 48000;
 constexpr int kOtherRate = 44100;
-constexpr double kLeadIn = 0.3;     // quiet before the first string
-constexpr double kSpacing = 1.3;    // between two strings: time for a verdict
-constexpr double kDamped = 0.15;    // quiet before the next string: the last one is damped
-constexpr double kDampTime = 0.03;  // how long the damping takes
+constexpr double kLeadIn = 0.3;    // quiet before the first string
+constexpr double kSpacing = 1.3;   // between two strings: time for a verdict
+constexpr double kDamped = 0.15;   // quiet before the next string: the last one is damped
+constexpr double kDampTime = 0.03; // how long the damping takes
 constexpr double kSharpCents = 35.0;
 
 struct Strike {
@@ -104,7 +104,7 @@ int main(int argc, char** argv)
         std::cerr << "usage: fretmap_render_check_wav FOLDER\n";
         return 2;
     }
-    const std::string folder = argv[1];
+    const std::string folder = std::span(argv, 2)[1];
     // C as the board shows it: strings 5 to 1, C3 E3 G3 C4 E4.
     const std::vector<Strike> right{{5, 48}, {4, 52}, {3, 55}, {2, 60}, {1, 64}};
     std::vector<Strike> fretLow = right;
