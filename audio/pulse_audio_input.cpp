@@ -28,7 +28,6 @@
 namespace fretmap {
 namespace {
 
-using pulse::kAnswerLimit;
 using pulse::kAnswerLimitSeconds;
 using pulse::LoopLock;
 
@@ -43,26 +42,13 @@ constexpr pa_usec_t kFragment = 10 * PA_USEC_PER_MSEC;
 constexpr int kKeptSeconds = 4;
 constexpr int kFallbackRate = 48000;
 
-const std::string kRestartServer = "; restart the desktop's sound server";
-const std::string kNoServer = "no sound server was found to listen through; start the desktop's sound server "
-                              "(PulseAudio, or PipeWire with its PulseAudio service pipewire-pulse), or install "
-                              "pulseaudio";
+const pulse::ConnectionPurpose kListening{
+    "fretmap-listen", "listening could not be started",
+    "no sound server was found to listen through; start the desktop's sound server (PulseAudio, or PipeWire with "
+    "its PulseAudio service pipewire-pulse), or install pulseaudio"};
 const std::string kNoInput = "no microphone or line in was found; plug one in, or choose one in the desktop's "
                              "sound settings";
-const std::string kNotAnswering = "the sound server did not answer within " + std::to_string(kAnswerLimitSeconds)
-    + " seconds" + kRestartServer;
-
-// Why the server cannot be used, from libpulse's error number.
-std::string refusal(int error)
-{
-    switch (error) {
-    case PA_ERR_CONNECTIONREFUSED:
-    case PA_ERR_INVALIDSERVER:
-        return kNoServer;
-    default:
-        return std::string("the sound server refused Fretmap (") + pa_strerror(error) + ")" + kRestartServer;
-    }
-}
+const std::string kRestartServer = pulse::kRestartServer;
 
 // A source as the server lists it.
 struct Source {
@@ -72,190 +58,69 @@ struct Source {
     int rate = kFallbackRate;
 };
 
-// A threaded main loop with a connection to the desktop's sound server,
-// and what it is asked while a stream is opened. Every call but open()
-// needs the loop's lock.
-class Connection {
-public:
-    Connection() = default;
-    ~Connection();
-    Connection(const Connection&) = delete;
-    Connection& operator=(const Connection&) = delete;
-
-    // Starts the loop and connects, within kAnswerLimit for this and every
-    // step after it until finished(). Returns an empty text, or why not.
-    // Takes the lock itself, and returns with it released.
-    std::string open();
-    void finished();
-
-    pa_threaded_mainloop* loop() const { return m_loop; }
-    pa_context* context() const { return m_context; }
-
-    // Waits, the lock held, until `done` or the time is up. Returns whether
-    // `done`.
-    template <typename Done>
-    bool waitUntil(Done done)
-    {
-        while (!done() && !m_timedOut)
-            pa_threaded_mainloop_wait(m_loop);
-        return done();
-    }
-
-    // The server's default input, and its sources; nothing when the server
-    // does not answer in time.
-    std::optional<std::string> defaultSourceName();
-    std::optional<std::vector<Source>> sources();
-
-private:
-    bool waitFor(pa_operation* operation);
-    static void onContextState(pa_context*, void* loop) { pulse::signalLoop(loop); }
-    static void onDeadline(pa_mainloop_api*, pa_time_event*, const struct timeval*, void* self);
-    static void onServerInfo(pa_context*, const pa_server_info* info, void* self);
-    static void onSourceInfo(pa_context*, const pa_source_info* info, int last, void* self);
-
-    pa_threaded_mainloop* m_loop = nullptr;
-    pa_context* m_context = nullptr;
-    pa_time_event* m_deadline = nullptr;
-    bool m_timedOut = false;
-    std::string m_defaultSource;
-    std::vector<Source> m_sources;
-};
-
-Connection::~Connection()
+// The server's default input; nothing when it does not answer in time.
+std::optional<std::string> defaultSourceName(pulse::Connection& connection)
 {
-    if (!m_loop)
-        return;
-    {
-        LoopLock lock(m_loop);
-        finished();
-        if (m_context) {
-            pa_context_set_state_callback(m_context, nullptr, nullptr);
-            pa_context_disconnect(m_context);
-            pa_context_unref(m_context);
+    struct Query {
+        pa_threaded_mainloop* loop;
+        std::string name;
+    } query{connection.loop(), {}};
+    const auto onServerInfo = [](pa_context*, const pa_server_info* info, void* data) {
+        auto* asked = static_cast<Query*>(data);
+        if (info && info->default_source_name)
+            asked->name = info->default_source_name;
+        pulse::signalLoop(asked->loop);
+    };
+    if (!connection.waitFor(pa_context_get_server_info(connection.context(), onServerInfo, &query)))
+        return std::nullopt;
+    return query.name;
+}
+
+// The server's sources, monitors too; nothing when it does not answer in
+// time.
+std::optional<std::vector<Source>> sources(pulse::Connection& connection)
+{
+    struct Query {
+        pa_threaded_mainloop* loop;
+        std::vector<Source> sources;
+    } query{connection.loop(), {}};
+    const auto onSourceInfo = [](pa_context*, const pa_source_info* info, int last, void* data) {
+        auto* asked = static_cast<Query*>(data);
+        if (last == 0 && info) {
+            Source source;
+            source.name = info->name ? info->name : "";
+            source.description = info->description ? info->description : source.name;
+            source.monitor = info->monitor_of_sink != PA_INVALID_INDEX;
+            const auto rate = static_cast<int>(info->sample_spec.rate);
+            if (rate >= kMinSampleRate && rate <= kMaxSampleRate)
+                source.rate = rate;
+            asked->sources.push_back(std::move(source));
+            return;
         }
-    }
-    pa_threaded_mainloop_stop(m_loop);
-    pa_threaded_mainloop_free(m_loop);
-}
-
-std::string Connection::open()
-{
-    m_loop = pa_threaded_mainloop_new();
-    if (!m_loop)
-        return "listening could not be started (out of memory)";
-    pa_threaded_mainloop_set_name(m_loop, "fretmap-listen");
-    const pulse::Proplist properties = pulse::applicationProperties();
-    m_context = pa_context_new_with_proplist(pa_threaded_mainloop_get_api(m_loop), pulse::kApplicationName,
-                                             properties.get());
-    if (!m_context)
-        return "listening could not be started (out of memory)";
-    pa_context_set_state_callback(m_context, &onContextState, m_loop);
-    if (pa_threaded_mainloop_start(m_loop) < 0)
-        return "listening could not be started (no thread for it)";
-
-    LoopLock lock(m_loop);
-    // One deadline for every step: a server that accepts the connection and
-    // never answers must not hold the window for longer.
-    m_deadline = pa_context_rttime_new(m_context, pa_rtclock_now() + kAnswerLimit, &onDeadline, this);
-    if (pa_context_connect(m_context, nullptr, PA_CONTEXT_NOFLAGS, nullptr) < 0)
-        return refusal(pa_context_errno(m_context));
-    const bool settled = waitUntil([this] {
-        const pa_context_state_t state = pa_context_get_state(m_context);
-        return state == PA_CONTEXT_READY || !PA_CONTEXT_IS_GOOD(state);
-    });
-    if (!settled)
-        return kNotAnswering;
-    if (pa_context_get_state(m_context) != PA_CONTEXT_READY)
-        return refusal(pa_context_errno(m_context));
-    return {};
-}
-
-void Connection::finished()
-{
-    if (!m_deadline)
-        return;
-    pa_threaded_mainloop_get_api(m_loop)->time_free(m_deadline);
-    m_deadline = nullptr;
-}
-
-void Connection::onDeadline(pa_mainloop_api*, pa_time_event*, const struct timeval*, void* self)
-{
-    auto* connection = static_cast<Connection*>(self);
-    connection->m_timedOut = true;
-    pulse::signalLoop(connection->m_loop);
-}
-
-// Waits for the answer to `operation`; one that comes too late is never
-// delivered, since its callbacks point into this connection.
-bool Connection::waitFor(pa_operation* operation)
-{
-    if (!operation)
-        return false;
-    const bool answered = waitUntil([operation] { return pa_operation_get_state(operation) != PA_OPERATION_RUNNING; });
-    if (!answered)
-        pa_operation_cancel(operation);
-    pa_operation_unref(operation);
-    return answered;
-}
-
-std::optional<std::string> Connection::defaultSourceName()
-{
-    m_defaultSource.clear();
-    if (!waitFor(pa_context_get_server_info(m_context, &onServerInfo, this)))
+        pulse::signalLoop(asked->loop); // the end of the list, or an error
+    };
+    if (!connection.waitFor(pa_context_get_source_info_list(connection.context(), onSourceInfo, &query)))
         return std::nullopt;
-    return m_defaultSource;
-}
-
-void Connection::onServerInfo(pa_context*, const pa_server_info* info, void* self)
-{
-    auto* connection = static_cast<Connection*>(self);
-    if (info && info->default_source_name)
-        connection->m_defaultSource = info->default_source_name;
-    pulse::signalLoop(connection->m_loop);
-}
-
-std::optional<std::vector<Source>> Connection::sources()
-{
-    m_sources.clear();
-    if (!waitFor(pa_context_get_source_info_list(m_context, &onSourceInfo, this)))
-        return std::nullopt;
-    return std::move(m_sources);
-}
-
-void Connection::onSourceInfo(pa_context*, const pa_source_info* info, int last, void* self)
-{
-    auto* connection = static_cast<Connection*>(self);
-    if (last == 0 && info) {
-        Source source;
-        source.name = info->name ? info->name : "";
-        source.description = info->description ? info->description : source.name;
-        source.monitor = info->monitor_of_sink != PA_INVALID_INDEX;
-        const auto rate = static_cast<int>(info->sample_spec.rate);
-        if (rate >= kMinSampleRate && rate <= kMaxSampleRate)
-            source.rate = rate;
-        connection->m_sources.push_back(std::move(source));
-        return;
-    }
-    pulse::signalLoop(connection->m_loop); // the end of the list, or an error
+    return std::move(query.sources);
 }
 
 // The source the server would record from for `name`, the default when
 // empty; the text says why there is none.
-std::string findSource(Connection& connection, const std::string& name, Source& found)
+std::string findSource(pulse::Connection& connection, const std::string& name, Source& found)
 {
     std::string wanted = name;
     if (wanted.empty()) {
-        const std::optional<std::string> defaultName = connection.defaultSourceName();
+        const std::optional<std::string> defaultName = defaultSourceName(connection);
         if (!defaultName)
-            return kNotAnswering;
+            return pulse::notAnswering();
         wanted = *defaultName;
     }
-    const std::optional<std::vector<Source>> sources = connection.sources();
-    if (!sources)
-        return kNotAnswering;
-    const auto it = std::find_if(sources->begin(), sources->end(),
+    const std::optional<std::vector<Source>> listed = sources(connection);
+    if (!listed)
+        return pulse::notAnswering();
+    const auto it = std::find_if(listed->begin(), listed->end(),
                                  [&wanted](const Source& source) { return source.name == wanted; });
-    if (it == sources->end()) {
+    if (it == listed->end()) {
         if (name.empty())
             return kNoInput;
         return "the input \"" + name + "\" is not there any more; choose another input";
@@ -287,7 +152,7 @@ private:
     static void onStreamState(pa_stream* stream, void* self);
     static void onReadable(pa_stream* stream, std::size_t bytes, void* self);
 
-    Connection m_connection;
+    pulse::Connection m_connection{kListening};
     pa_stream* m_stream = nullptr;
     bool m_ready = false; // opened: a failure from now on ends the listening
     int m_rate = kFallbackRate;
@@ -339,7 +204,7 @@ std::string PulseAudioInput::openStream(const char* device, int rate)
     pa_context* context = m_connection.context();
     m_stream = pa_stream_new_with_proplist(context, kStreamName, &format, nullptr, properties.get());
     if (!m_stream)
-        return refusal(pa_context_errno(context));
+        return pulse::refusal(pa_context_errno(context), kListening);
     m_keptSamples = static_cast<std::size_t>(kKeptSeconds) * format.rate;
     pa_stream_set_state_callback(m_stream, &onStreamState, this);
     pa_stream_set_read_callback(m_stream, &onReadable, this);
@@ -350,7 +215,7 @@ std::string PulseAudioInput::openStream(const char* device, int rate)
     const pa_buffer_attr buffer{kServerChooses, kServerChooses, kServerChooses, kServerChooses,
                                 static_cast<std::uint32_t>(pa_usec_to_bytes(kFragment, &format))};
     if (pa_stream_connect_record(m_stream, device, &buffer, PA_STREAM_ADJUST_LATENCY) < 0)
-        return refusal(pa_context_errno(context));
+        return pulse::refusal(pa_context_errno(context), kListening);
     const bool settled = m_connection.waitUntil([this] {
         const pa_stream_state_t state = pa_stream_get_state(m_stream);
         return state == PA_STREAM_READY || !PA_STREAM_IS_GOOD(state);
@@ -435,19 +300,19 @@ extern "C" [[gnu::visibility("default")]] bool fretmapListAudioInputs(std::vecto
 {
     using namespace fretmap;
     inputs->clear();
-    Connection connection;
+    pulse::Connection connection{kListening};
     *problem = connection.open();
     if (!problem->empty())
         return false;
     LoopLock lock(connection.loop());
-    const std::optional<std::string> defaultName = connection.defaultSourceName();
-    const std::optional<std::vector<Source>> sources = connection.sources();
+    const std::optional<std::string> defaultName = defaultSourceName(connection);
+    const std::optional<std::vector<Source>> listed = sources(connection);
     connection.finished();
-    if (!defaultName || !sources) {
-        *problem = kNotAnswering;
+    if (!defaultName || !listed) {
+        *problem = pulse::notAnswering();
         return false;
     }
-    for (const Source& source : *sources) {
+    for (const Source& source : *listed) {
         if (!source.monitor)
             inputs->push_back({source.name, source.description});
     }

@@ -29,7 +29,6 @@
 namespace fretmap {
 namespace {
 
-using pulse::kAnswerLimit;
 using pulse::kAnswerLimitSeconds;
 using pulse::LoopLock;
 using pulse::release;
@@ -44,21 +43,10 @@ constexpr const char* kMediaRole = "music";
 constexpr pa_usec_t kBufferAhead = 100 * PA_USEC_PER_MSEC;
 constexpr int kFallbackRate = 48000;
 
-const std::string kNoServer = "no sound output was found; start the desktop's sound server (PulseAudio, or PipeWire "
-                              "with its PulseAudio service pipewire-pulse), or install pulseaudio";
-
-// Why the server cannot be used, from libpulse's error number.
-std::string refusal(int error)
-{
-    switch (error) {
-    case PA_ERR_CONNECTIONREFUSED:
-    case PA_ERR_INVALIDSERVER:
-        return kNoServer;
-    default:
-        return std::string("the sound server refused Fretmap (") + pa_strerror(error)
-            + "); restart the desktop's sound server";
-    }
-}
+const pulse::ConnectionPurpose kPlaying{
+    "fretmap-sound", "the sound output could not be started",
+    "no sound output was found; start the desktop's sound server (PulseAudio, or PipeWire with its PulseAudio "
+    "service pipewire-pulse), or install pulseaudio"};
 
 class PulseAudioOutput final : public AudioOutput {
 public:
@@ -77,32 +65,22 @@ public:
     std::size_t samplesWritten() const override { return m_next; }
 
 private:
-    std::string connectContext();
     void askRate();
     std::string openStream();
     bool connected() const;
-    // Waits, the lock held, until `done` or the open's time is up. Returns
-    // whether `done`.
-    template <typename Done>
-    bool waitUntil(Done done);
 
     // The rest of the sound, as far as the server has room for `bytes`;
     // once all of it is out, asks to hear when it has played.
     void writeSome(std::size_t bytes);
     void forgetDrain();
 
-    static void signalLoop(void* loop) { pulse::signalLoop(loop); }
-    static void onContextState(pa_context*, void* loop) { signalLoop(loop); }
-    static void onStreamState(pa_stream*, void* loop) { signalLoop(loop); }
-    static void onDeadline(pa_mainloop_api*, pa_time_event*, const struct timeval*, void* self);
+    static void onStreamState(pa_stream*, void* loop) { pulse::signalLoop(loop); }
     static void onServerInfo(pa_context*, const pa_server_info* info, void* self);
     static void onWritable(pa_stream*, std::size_t bytes, void* self);
     static void onDrained(pa_stream*, int success, void* self);
 
-    pa_threaded_mainloop* m_loop = nullptr;
-    pa_context* m_context = nullptr;
+    pulse::Connection m_connection{kPlaying};
     pa_stream* m_stream = nullptr;
-    bool m_timedOut = false;
     int m_rate = kFallbackRate;
     std::size_t m_bufferBytes = 0; // what the server buffers ahead
 
@@ -113,99 +91,38 @@ private:
     pa_operation* m_drain = nullptr; // tells when the server has played it all
 };
 
+// The stream goes before the connection it was opened through.
 PulseAudioOutput::~PulseAudioOutput()
 {
-    if (!m_loop)
+    if (!m_connection.loop())
         return;
-    {
-        LoopLock lock(m_loop);
-        forgetDrain();
-        if (m_stream) {
-            pa_stream_set_state_callback(m_stream, nullptr, nullptr);
-            pa_stream_set_write_callback(m_stream, nullptr, nullptr);
-            pa_stream_disconnect(m_stream);
-            pa_stream_unref(m_stream);
-        }
-        if (m_context) {
-            pa_context_set_state_callback(m_context, nullptr, nullptr);
-            pa_context_disconnect(m_context);
-            pa_context_unref(m_context);
-        }
+    LoopLock lock(m_connection.loop());
+    forgetDrain();
+    if (m_stream) {
+        pa_stream_set_state_callback(m_stream, nullptr, nullptr);
+        pa_stream_set_write_callback(m_stream, nullptr, nullptr);
+        pa_stream_disconnect(m_stream);
+        pa_stream_unref(m_stream);
     }
-    pa_threaded_mainloop_stop(m_loop);
-    pa_threaded_mainloop_free(m_loop);
 }
 
 std::string PulseAudioOutput::open()
 {
-    m_loop = pa_threaded_mainloop_new();
-    if (!m_loop)
-        return "the sound output could not be started (out of memory)";
-    pa_threaded_mainloop_set_name(m_loop, "fretmap-sound");
-
-    const pulse::Proplist properties = pulse::applicationProperties();
-    m_context = pa_context_new_with_proplist(pa_threaded_mainloop_get_api(m_loop), pulse::kApplicationName,
-                                             properties.get());
-    if (!m_context)
-        return "the sound output could not be started (out of memory)";
-    pa_context_set_state_callback(m_context, &onContextState, m_loop);
-    if (pa_threaded_mainloop_start(m_loop) < 0)
-        return "the sound output could not be started (no thread for it)";
-
-    LoopLock lock(m_loop);
-    // One deadline for every step: a server that accepts the connection and
-    // never answers must not hold the window for longer.
-    pa_time_event* deadline = pa_context_rttime_new(m_context, pa_rtclock_now() + kAnswerLimit, &onDeadline, this);
-    std::string problem = connectContext();
-    if (problem.empty()) {
-        askRate();
-        problem = openStream();
-    }
-    pa_threaded_mainloop_get_api(m_loop)->time_free(deadline);
+    std::string problem = m_connection.open();
+    if (!problem.empty())
+        return problem;
+    LoopLock lock(m_connection.loop());
+    askRate();
+    problem = openStream();
+    m_connection.finished();
     return problem;
-}
-
-template <typename Done>
-bool PulseAudioOutput::waitUntil(Done done)
-{
-    while (!done() && !m_timedOut)
-        pa_threaded_mainloop_wait(m_loop);
-    return done();
-}
-
-std::string PulseAudioOutput::connectContext()
-{
-    if (pa_context_connect(m_context, nullptr, PA_CONTEXT_NOFLAGS, nullptr) < 0)
-        return refusal(pa_context_errno(m_context));
-    const bool settled = waitUntil([this] {
-        const pa_context_state_t state = pa_context_get_state(m_context);
-        return state == PA_CONTEXT_READY || !PA_CONTEXT_IS_GOOD(state);
-    });
-    if (!settled) {
-        return "the sound server did not answer within " + std::to_string(kAnswerLimitSeconds)
-            + " seconds; restart the desktop's sound server";
-    }
-    if (pa_context_get_state(m_context) != PA_CONTEXT_READY)
-        return refusal(pa_context_errno(m_context));
-    return {};
-}
-
-void PulseAudioOutput::onDeadline(pa_mainloop_api*, pa_time_event*, const struct timeval*, void* self)
-{
-    auto* output = static_cast<PulseAudioOutput*>(self);
-    output->m_timedOut = true;
-    signalLoop(output->m_loop);
 }
 
 // The server's own rate saves it a conversion; a server that does not say
 // leaves the rate a render can always use.
 void PulseAudioOutput::askRate()
 {
-    pa_operation* asking = pa_context_get_server_info(m_context, &onServerInfo, this);
-    if (!asking)
-        return;
-    waitUntil([asking] { return pa_operation_get_state(asking) != PA_OPERATION_RUNNING; });
-    pa_operation_unref(asking);
+    m_connection.waitFor(pa_context_get_server_info(m_connection.context(), &onServerInfo, this));
 }
 
 void PulseAudioOutput::onServerInfo(pa_context*, const pa_server_info* info, void* self)
@@ -216,18 +133,19 @@ void PulseAudioOutput::onServerInfo(pa_context*, const pa_server_info* info, voi
         if (rate >= kMinSampleRate && rate <= kMaxSampleRate)
             output->m_rate = rate;
     }
-    signalLoop(output->m_loop);
+    pulse::signalLoop(output->m_connection.loop());
 }
 
 std::string PulseAudioOutput::openStream()
 {
+    pa_context* context = m_connection.context();
     const pa_sample_spec format{PA_SAMPLE_S16NE, static_cast<std::uint32_t>(m_rate), 1};
     const pulse::Proplist properties{pa_proplist_new()};
     pa_proplist_sets(properties.get(), PA_PROP_MEDIA_ROLE, kMediaRole);
-    m_stream = pa_stream_new_with_proplist(m_context, kStreamName, &format, nullptr, properties.get());
+    m_stream = pa_stream_new_with_proplist(context, kStreamName, &format, nullptr, properties.get());
     if (!m_stream)
-        return refusal(pa_context_errno(m_context));
-    pa_stream_set_state_callback(m_stream, &onStreamState, m_loop);
+        return pulse::refusal(pa_context_errno(context), kPlaying);
+    pa_stream_set_state_callback(m_stream, &onStreamState, m_connection.loop());
     pa_stream_set_write_callback(m_stream, &onWritable, this);
 
     // (uint32_t)-1: the server's choice.
@@ -239,17 +157,17 @@ std::string PulseAudioOutput::openStream()
     // lets the server put the device to sleep.
     const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_START_CORKED | PA_STREAM_ADJUST_LATENCY);
     if (pa_stream_connect_playback(m_stream, nullptr, &buffer, flags, nullptr, nullptr) < 0)
-        return refusal(pa_context_errno(m_context));
-    const bool settled = waitUntil([this] {
+        return pulse::refusal(pa_context_errno(context), kPlaying);
+    const bool settled = m_connection.waitUntil([this] {
         const pa_stream_state_t state = pa_stream_get_state(m_stream);
         return state == PA_STREAM_READY || !PA_STREAM_IS_GOOD(state);
     });
     if (!settled) {
         return "the sound server did not open a stream within " + std::to_string(kAnswerLimitSeconds)
-            + " seconds; restart the desktop's sound server";
+            + " seconds" + pulse::kRestartServer;
     }
     if (pa_stream_get_state(m_stream) != PA_STREAM_READY) {
-        return std::string("the sound server refused to play (") + pa_strerror(pa_context_errno(m_context))
+        return std::string("the sound server refused to play (") + pa_strerror(pa_context_errno(context))
             + "); choose an output in the desktop's sound settings";
     }
     m_bufferBytes = pa_stream_get_buffer_attr(m_stream)->tlength;
@@ -258,12 +176,13 @@ std::string PulseAudioOutput::openStream()
 
 bool PulseAudioOutput::connected() const
 {
-    return pa_context_get_state(m_context) == PA_CONTEXT_READY && pa_stream_get_state(m_stream) == PA_STREAM_READY;
+    return pa_context_get_state(m_connection.context()) == PA_CONTEXT_READY
+        && pa_stream_get_state(m_stream) == PA_STREAM_READY;
 }
 
 std::string PulseAudioOutput::play(std::vector<std::int16_t> samples)
 {
-    LoopLock lock(m_loop);
+    LoopLock lock(m_connection.loop());
     if (!connected())
         return "the sound server closed the connection";
     forgetDrain();
@@ -279,7 +198,7 @@ std::string PulseAudioOutput::play(std::vector<std::int16_t> samples)
 
 void PulseAudioOutput::stop()
 {
-    LoopLock lock(m_loop);
+    LoopLock lock(m_connection.loop());
     forgetDrain();
     m_samples.clear();
     m_next = 0;

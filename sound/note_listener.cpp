@@ -9,6 +9,7 @@
 namespace fretmap {
 namespace {
 
+using pitch_analysis::median;
 using pitch_analysis::Period;
 
 // The rates the analysis works at: below 8 kHz the high E's partials are
@@ -90,15 +91,6 @@ std::size_t samplesIn(double seconds, int sampleRate)
 double centsBetween(double frequency, double reference)
 {
     return 1200.0 * std::log2(frequency / reference);
-}
-
-double median(std::vector<double> values)
-{
-    const auto middle = values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2);
-    std::nth_element(values.begin(), middle, values.end());
-    if (values.size() % 2 == 1)
-        return *middle;
-    return 0.5 * (*middle + *std::max_element(values.begin(), middle));
 }
 
 double meanSquare(std::span<const float> samples)

@@ -441,4 +441,13 @@ PitchAnalyzer::Turn PitchAnalyzer::partialTurn(std::span<const float> stretch, d
     return {centreHertz + fine / double(every) * m_sampleRate / (2.0 * std::numbers::pi), std::min(coherence, fineCoherence)};
 }
 
+double median(std::vector<double> values)
+{
+    const auto middle = values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2);
+    std::nth_element(values.begin(), middle, values.end());
+    if (values.size() % 2 == 1)
+        return *middle;
+    return 0.5 * (*middle + *std::max_element(values.begin(), middle));
+}
+
 } // namespace fretmap::pitch_analysis

@@ -107,4 +107,8 @@ private:
     std::vector<std::complex<double>> m_baseband; // scratch
 };
 
+// The middle value of `values`, or the mean of the two middle ones; needs
+// at least one value.
+double median(std::vector<double> values);
+
 } // namespace fretmap::pitch_analysis

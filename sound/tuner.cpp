@@ -1,5 +1,7 @@
 #include "sound/tuner.h"
 
+#include "sound/pitch_analysis.h"
+
 #include <algorithm>
 #include <cmath>
 #include <iterator>
@@ -7,6 +9,8 @@
 
 namespace fretmap {
 namespace {
+
+using pitch_analysis::median;
 
 // A pitch is taken when every pitch of the last kTakeSeconds lies within
 // kTakeCents of their median: a pluck's first wobble is not shown.
@@ -26,15 +30,6 @@ constexpr double kReleaseSeconds = 0.4;
 double centsAboveA440(double frequency)
 {
     return 1200.0 * std::log2(frequency / 440.0);
-}
-
-double median(std::vector<double> values)
-{
-    const auto middle = values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2);
-    std::nth_element(values.begin(), middle, values.end());
-    if (values.size() % 2 == 1)
-        return *middle;
-    return 0.5 * (*middle + *std::max_element(values.begin(), middle));
 }
 
 } // namespace
