@@ -320,31 +320,19 @@ void ListenWindowTest::verdicts_data()
 
     const QList<int> c{48, 52, 55, 60, 64};
     const QList<double> inTune{0, 0, 0, 0, 0};
-    QTest::newRow("all right")
-        << c << inTune
-        << QStringList{"String 1, open, E4: right", "String 2, fret 1, C4: right", "String 3, open, G3: right",
-                       "String 4, fret 2, E3: right", "String 5, fret 3, C3: right", "String 6: not played"}
-        << "5 of 5 strings right"
-        << QStringList{"String 5, fret 3, C3: play it now",
-                       "String 5, fret 3, C3: right. String 4, fret 2, E3: play it now",
-                       "String 4, fret 2, E3: right. String 3, open, G3: play it now",
-                       "String 3, open, G3: right. String 2, fret 1, C4: play it now",
-                       "String 2, fret 1, C4: right. String 1, open, E4: play it now",
-                       "String 1, open, E4: right. 5 of 5 strings right"}
-        << 10;
+    const QStringList allRight{"String 1, open, E4: right", "String 2, fret 1, C4: right",
+                               "String 3, open, G3: right", "String 4, fret 2, E3: right",
+                               "String 5, fret 3, C3: right", "String 6: not played"};
+    const QStringList allRightSaid{"String 5, fret 3, C3: play it now",
+                                   "String 5, fret 3, C3: right. String 4, fret 2, E3: play it now",
+                                   "String 4, fret 2, E3: right. String 3, open, G3: play it now",
+                                   "String 3, open, G3: right. String 2, fret 1, C4: play it now",
+                                   "String 2, fret 1, C4: right. String 1, open, E4: play it now",
+                                   "String 1, open, E4: right. 5 of 5 strings right"};
+    QTest::newRow("all right") << c << inTune << allRight << "5 of 5 strings right" << allRightSaid << 10;
     // A desktop too busy to poll on time: the verdicts are the same.
     QTest::newRow("a quarter second taken at a time")
-        << c << inTune
-        << QStringList{"String 1, open, E4: right", "String 2, fret 1, C4: right", "String 3, open, G3: right",
-                       "String 4, fret 2, E3: right", "String 5, fret 3, C3: right", "String 6: not played"}
-        << "5 of 5 strings right"
-        << QStringList{"String 5, fret 3, C3: play it now",
-                       "String 5, fret 3, C3: right. String 4, fret 2, E3: play it now",
-                       "String 4, fret 2, E3: right. String 3, open, G3: play it now",
-                       "String 3, open, G3: right. String 2, fret 1, C4: play it now",
-                       "String 2, fret 1, C4: right. String 1, open, E4: play it now",
-                       "String 1, open, E4: right. 5 of 5 strings right"}
-        << 25;
+        << c << inTune << allRight << "5 of 5 strings right" << allRightSaid << 25;
     QTest::newRow("string 2 a fret low")
         << QList<int>{48, 52, 55, 59, 64} << inTune
         << QStringList{"String 1, open, E4: right", "String 2, fret 1, C4: B3, one fret low",
