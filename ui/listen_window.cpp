@@ -39,6 +39,9 @@ constexpr std::string_view kDefaultInput = "Default input";
 constexpr std::string_view kNoInput = "None";
 constexpr std::string_view kNoNote = "No note";
 constexpr std::string_view kInTuneSign = "\u2713 in tune";
+// The open string of standard tuning nearest the pitch, the one a guitarist
+// tunes with it.
+constexpr std::string_view kNearestString = "Nearest open string: %1 (%2)";
 constexpr std::string_view kLongestReading = "C#4, 50 cents sharp";
 constexpr std::string_view kNothingShownToCheck = "No chord shown: nothing to check";
 constexpr std::string_view kUnknownChordToCheck = "Unknown chord: nothing to check";
@@ -224,6 +227,7 @@ ListenWindow::ListenWindow(QWidget* parent)
     , m_referencePitch(new QSpinBox(this))
     , m_tunerReading(new QLabel(this))
     , m_inTuneSign(new QLabel(this))
+    , m_nearestString(new QLabel(this))
     , m_needle(new TunerNeedle(this))
     , m_stringChecks(new QListWidget(this))
     , m_checkSummary(new QLabel(this))
@@ -313,6 +317,8 @@ void ListenWindow::createControls()
     pitchForm->addRow(pitchLabel, m_referencePitch);
     tunerLayout->addLayout(pitchForm);
     tunerLayout->addWidget(m_tunerReading);
+    m_nearestString->setObjectName(QStringLiteral("nearestString"));
+    tunerLayout->addWidget(m_nearestString);
     auto* needleRow = new QHBoxLayout;
     needleRow->addWidget(m_needle, 1);
     needleRow->addWidget(m_inTuneSign);
@@ -596,6 +602,11 @@ void ListenWindow::showTuner()
         m_tunerReading->setAccessibleName(text);
     }
     m_inTuneSign->setText(reading && reading->inTune() ? toQString(kInTuneSign) : QString());
+    m_nearestString->setText(
+        reading ? toQString(kNearestString)
+                      .arg(reading->nearestString)
+                      .arg(QString::fromStdString(noteName(kOpenStringNotes[static_cast<std::size_t>(reading->nearestString - 1)])))
+                : QString());
     m_needle->setReading(reading);
 }
 

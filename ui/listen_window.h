@@ -114,6 +114,7 @@ private:
     QSpinBox* m_referencePitch;
     QLabel* m_tunerReading;
     QLabel* m_inTuneSign;
+    QLabel* m_nearestString; // the open string to tune with the reading
     TunerNeedle* m_needle;
     QListWidget* m_stringChecks;
     QLabel* m_checkSummary;

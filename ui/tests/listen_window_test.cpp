@@ -129,6 +129,8 @@ private slots:
     void inputChooser();
     void referencePitch_data();
     void referencePitch();
+    void nearestOpenString_data();
+    void nearestOpenString();
     void tunerSpeech_data();
     void tunerSpeech();
     void inksReadInEveryTheme_data();
@@ -686,6 +688,30 @@ void ListenWindowTest::referencePitch()
     notices.said.clear();
     QTest::keyClick(spin, Qt::Key_T, Qt::ControlModifier);
     QCOMPARE(notices.said.value(0), reading);
+}
+
+void ListenWindowTest::nearestOpenString_data()
+{
+    QTest::addColumn<double>("hertz");
+    QTest::addColumn<QString>("shown");
+
+    QTest::newRow("low E") << 82.41 << "Nearest open string: 6 (E2)";
+    QTest::newRow("B2, nearer A2 than D3") << 123.47 << "Nearest open string: 5 (A2)";
+    QTest::newRow("G3 a little sharp") << 200.0 << "Nearest open string: 3 (G3)";
+    QTest::newRow("high E") << 329.63 << "Nearest open string: 1 (E4)";
+}
+
+// Beside the note, the string a guitarist would tune with it.
+void ListenWindowTest::nearestOpenString()
+{
+    QFETCH(double, hertz);
+    QFETCH(QString, shown);
+
+    ListenWindow* window = makeWindow(steadyTone(hertz, 30.0));
+    window->setBoard(BoardContent::NothingShown);
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    QTRY_COMPARE_WITH_TIMEOUT(textOf(window, "nearestString"), shown, 10000);
 }
 
 void ListenWindowTest::tunerSpeech_data()
