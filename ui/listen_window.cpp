@@ -521,7 +521,7 @@ void ListenWindow::listen()
     // In steps of the sound's own time, however much arrived since the last
     // poll: a busy desktop polls late, and the tuner and the check go by
     // the sound, not by the polls.
-    const std::size_t step = std::max(1, m_listener->sampleRate() / kStepsPerSecond);
+    const auto step = static_cast<std::size_t>(std::max(1, m_listener->sampleRate() / kStepsPerSecond));
     for (std::size_t from = 0; from < samples.size(); from += step) {
         m_listener->feed(std::span(samples).subspan(from, std::min(step, samples.size() - from)));
         hearNotes();
