@@ -6,13 +6,12 @@
 namespace fretmap {
 namespace {
 
-constexpr std::size_t kRootCount = 12;
+constexpr std::size_t kRootCount = kRootNames.size();
 constexpr std::size_t kTypeCount = 36;
 constexpr std::size_t kEntryCount = kRootCount * kTypeCount;
 
-// The roots as List1 names them; a code's root number is the index plus one.
-constexpr std::array<std::string_view, kRootCount> kRoots{
-    "C", "C#", "D", "Eb", "E", "F", "F#", "G", "G#", "A", "Bb", "B"};
+// A code's root number is the index in kRootNames plus one.
+constexpr const auto& kRoots = kRootNames;
 
 // A chord type: its code offset (the digits of List2 to List9), the suffix
 // written after the root, and one fingering per root, C to B.

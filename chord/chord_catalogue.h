@@ -10,6 +10,11 @@ namespace fretmap {
 // A fingering gives one state to each of the six strings, string 1 first.
 inline constexpr int kStringCount = 6;
 
+// The twelve roots as the chart writes them, C first: the names of List1,
+// and of every note the program names.
+inline constexpr std::array<std::string_view, 12> kRootNames{"C", "C#", "D", "Eb", "E", "F",
+                                                             "F#", "G", "G#", "A", "Bb", "B"};
+
 // String states: 0 open, 1 to 4 stopped in that fret cell, 6 not played.
 // A state is also the index of the marker that shows it on the board, so the
 // marker indices run from kOpenString to kMutedString, with no 5.

@@ -101,12 +101,10 @@ Verdict judgeNote(MidiNote wanted, double frequency, double referencePitch)
 
 std::string noteName(MidiNote note)
 {
-    static constexpr std::array<std::string_view, 12> names{"C", "C#", "D", "Eb", "E", "F",
-                                                            "F#", "G", "G#", "A", "Bb", "B"};
     // Floor division, so that notes below C-1 keep their names.
     const int octave = (note >= 0 ? note / 12 : (note - 11) / 12) - 1;
     const int pitchClass = note - (octave + 1) * 12;
-    return std::string(names[static_cast<std::size_t>(pitchClass)]) + std::to_string(octave);
+    return std::string(kRootNames[static_cast<std::size_t>(pitchClass)]) + std::to_string(octave);
 }
 
 std::string describeStringCheck(const StringCheck& check)
