@@ -71,6 +71,12 @@ constexpr double kMeasuredCents = 2.0;
 constexpr double kMeasuredApartCents = 4.0;
 // A settled note whose pitch moves this far has given way to another.
 constexpr double kNewNoteCents = 60.0;
+// A moment the recording lost, skipped or silent, is no pluck: a note
+// that comes back within this time, at the pitch that rang before and
+// hardly louder, is that note ringing on.
+constexpr double kLongestDropoutSeconds = 0.1;
+constexpr double kSameNoteCents = 50.0;
+constexpr double kStruckAgainRise = 1.5;
 // A note ends when its energy falls this far under its loudest, or when no
 // pitch stands out for this many frames.
 constexpr double kEndFall = 1e-4; // -40 dB
@@ -217,6 +223,10 @@ void NoteListener::analyseFrame(std::uint64_t end)
     const auto period = keepNotePeriod(
         m_analyzer.coarsePeriod(heard(windowStart, end), apart ? std::span<const double>(m_note->background) : std::span<const double>()));
     followPitch(end, period, inAttack);
+    if (m_note && m_note->settledHertz && m_current) {
+        const double level = *std::max_element(m_recentEnergy.begin(), m_recentEnergy.end());
+        m_ringing = Ringing{*m_note->settledHertz, level, end};
+    }
 
     if (m_note) {
         const double energy = m_recentEnergy.front();
@@ -232,6 +242,8 @@ void NoteListener::startNote(std::uint64_t onset, std::uint64_t hopStart)
     m_note->onset = onset;
     m_note->attackEnd = onset + m_attack;
     m_note->loudest = m_recentEnergy.front();
+    if (m_ringing && onset < m_ringing->heardAt + samplesIn(kLongestDropoutSeconds, m_sampleRate))
+        m_note->ringingBefore = m_ringing;
     // The window before the onset: what still rings under the new note.
     const std::size_t window = m_analyzer.windowSize();
     if (hopStart >= window && meanSquare(heard(hopStart - window, hopStart)) > kSilence)
@@ -333,7 +345,10 @@ void NoteListener::settle(std::uint64_t end, double middle, bool apart)
     if (!holds && end < note.onset + samplesIn(kLatestSettleSeconds, m_sampleRate))
         return;
     note.settledHertz = measured.value_or(middle);
-    m_settled.push_back({note.onset, end, *note.settledHertz});
+    const bool ringsOn = note.ringingBefore && std::abs(centsBetween(*note.settledHertz, note.ringingBefore->hertz)) < kSameNoteCents
+        && note.loudest <= kStruckAgainRise * note.ringingBefore->level;
+    if (!ringsOn)
+        m_settled.push_back({note.onset, end, *note.settledHertz});
 }
 
 std::optional<PitchEstimate> estimatePitch(std::span<const float> samples, int sampleRate)

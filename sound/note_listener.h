@@ -33,7 +33,9 @@ struct HeardNote {
 
 // Follows what a microphone hears, fed block by block in any sizes: the
 // level, the pitch of the note sounding now, and each note as it settles.
-// Deterministic: the same samples, in any blocks, give the same results.
+// A moment the recording loses, as a loaded sound server drops or pads
+// samples, does not break a ringing note into two. Deterministic: the same
+// samples, in any blocks, give the same results.
 class NoteListener {
 public:
     // Throws std::invalid_argument for a rate the analysis cannot use.
@@ -59,6 +61,13 @@ public:
     std::vector<HeardNote> takeSettledNotes();
 
 private:
+    // A settled note as it last rang with a pitch.
+    struct Ringing {
+        double hertz = 0.0;
+        double level = 0.0; // the highest energy of its last hops
+        std::uint64_t heardAt = 0;
+    };
+
     // The note being followed: from its onset, through its attack, to its
     // settled pitch and on while it rings.
     struct FollowedNote {
@@ -67,9 +76,10 @@ private:
         std::vector<double> pitches; // one a frame past the attack, 0 where no pitch stood out
         double loudest = 0.0;        // the highest energy of a hop since the onset
         std::optional<double> settledHertz;
-        std::optional<double> lastMeasured; // the fundamental measured at the frame before
-        int silentFrames = 0;               // frames in a row without a pitch, once settled
-        std::vector<double> background;     // the power spectrum of what rang before the onset
+        std::optional<double> lastMeasured;   // the fundamental measured at the frame before
+        int silentFrames = 0;                 // frames in a row without a pitch, once settled
+        std::vector<double> background;       // the power spectrum of what rang before the onset
+        std::optional<Ringing> ringingBefore; // a note that rang up to the onset
     };
 
     void analyseFrame(std::uint64_t end);
@@ -97,6 +107,7 @@ private:
     std::array<double, 4> m_recentTreble{};
     std::optional<std::uint64_t> m_lastOnset;
     std::optional<FollowedNote> m_note;
+    std::optional<Ringing> m_ringing;
     std::optional<PitchEstimate> m_current;
 };
 
