@@ -26,9 +26,7 @@ constexpr double kG3 = 196.00;
 constexpr double kB3 = 246.94;
 constexpr double kC4 = 261.63;
 constexpr double kD4 = 293.66;
-constexpr double kEb4 = 311.13;
 constexpr double kE4 = 329.63;
-constexpr double kG4 = 392.00;
 
 // Fingerings, string 1 first: C (x32010 as a guitarist writes it from the
 // low E), Cm barred at the third fret, and D with two strings left out.
@@ -68,7 +66,6 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         VerdictRow{"right", 5, 3, 48, kC3, 440.0, "String 5, fret 3, C3: right"},
         VerdictRow{"fifteen_cents_sharp_is_still_right", 5, 3, 48, 131.95, 440.0, "String 5, fret 3, C3: right"},
-        VerdictRow{"fifteen_cents_flat_is_still_right", 5, 3, 48, 129.68, 440.0, "String 5, fret 3, C3: right"},
         VerdictRow{"thirty_five_cents_sharp", 5, 3, 48, 133.48, 440.0, "String 5, fret 3, C3: C3, 35 cents sharp"},
         VerdictRow{"thirty_five_cents_flat", 5, 3, 48, 128.19, 440.0, "String 5, fret 3, C3: C3, 35 cents flat"},
         VerdictRow{"forty_nine_cents_flat_is_still_the_note", 5, 3, 48, 127.16, 440.0,
@@ -236,14 +233,6 @@ INSTANTIATE_TEST_SUITE_P(
                   "String 4, fret 2, E3: play it now", "String 5, fret 3, C3: right", "String 6: not played"},
                  4,
                  ""},
-        CheckRow{"nothing_heard_at_all",
-                 kD,
-                 {clock(60.0)},
-                 {"String 1, fret 2, F#4: not heard", "String 2, fret 3, D4: not heard",
-                  "String 3, fret 2, A3: not heard", "String 4, open, D3: not heard", "String 5: not played",
-                  "String 6: not played"},
-                 std::nullopt,
-                 "0 of 4 strings right; string 4 not heard; string 3 not heard; string 2 not heard; string 1 not heard"},
         CheckRow{"a_note_after_the_end_changes_nothing",
                  kD,
                  {clock(60.0), heard(kD3, 61.0)},
@@ -268,14 +257,7 @@ INSTANTIATE_TEST_SUITE_P(
                   "String 4, fret 2, E3: play it now", "String 5, fret 3, C3: E2, eight frets low",
                   "String 6: not played"},
                  4,
-                 ""},
-        CheckRow{"the_eb_of_cm",
-                 kCm,
-                 {heard(kC3, 1.0), heard(kG3, 2.0), heard(kC4, 3.0), heard(kEb4, 4.0), heard(kG4, 5.0)},
-                 {"String 1, fret 3, G4: right", "String 2, fret 4, Eb4: right", "String 3, fret 5, C4: right",
-                  "String 4, fret 5, G3: right", "String 5, fret 3, C3: right", "String 6: not played"},
-                 std::nullopt,
-                 "5 of 5 strings right"}),
+                 ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // No chord on the board: there is nothing to check and nothing to say.
