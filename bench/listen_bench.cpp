@@ -4,9 +4,21 @@
 // pitch shown is renewed, and what the analysis costs. Prints figures;
 // judges nothing.
 //
-//   fretmap_listen_bench [--brief]   --brief: fewer notes and seconds, to check that it runs
+//   fretmap_listen_bench [--brief] [--set DIR [--verbose]]
+//       --brief  fewer notes and seconds, to check that it runs
+//       --set    also the takes of a sampled guitar that tools/render-guitar-set
+//                wrote to DIR (the default: build/guitar-set, skipped when absent)
+//   fretmap_listen_bench --wav FILE [--chord S1,S2,S3,S4,S5,S6,BASE]
+//       replays a recording through the check of that fingering (string 1
+//       first; 0 open, 1 to 4 a fret cell, 6 not played), or the tuner
+//       alone, and prints each row and reading with its time
+//   fretmap_listen_bench --chart
+//       the chart's fingerings as notes, for tools/render-guitar-set
 
+#include "bench/guitar_takes.h"
+#include "chord/chord_catalogue.h"
 #include "fretboard/fretboard_view.h"
+#include "sound/fingering_notes.h"
 #include "sound/note_listener.h"
 #include "sound/pluck.h"
 #include "sound/tests/hard_notes.h"
@@ -274,17 +286,84 @@ void updateRateAndCost(bool brief)
                 ms / seconds, ms / seconds / 10.0);
 }
 
+// Each fingering of the chart: its caption and what each string sounds.
+void printChart()
+{
+    for (const ChordEntry& entry : chordCatalogue()) {
+        std::string notes;
+        for (const auto& note : fingeringNotes({entry.strings, entry.baseFret})) {
+            if (!notes.empty())
+                notes += ',';
+            notes += note ? std::to_string(*note) : std::string("-");
+        }
+        std::printf("%.*s\t%s\n", int(entry.caption.size()), entry.caption.data(), notes.c_str());
+    }
+}
+
+std::optional<FretboardState> parseChord(const char* text)
+{
+    FretboardState state;
+    int values[7];
+    if (std::sscanf(text, "%d,%d,%d,%d,%d,%d,%d", &values[0], &values[1], &values[2], &values[3], &values[4], &values[5],
+                    &values[6])
+        != 7)
+        return std::nullopt;
+    for (std::size_t i = 0; i < kStringCount; ++i) {
+        if (!isStringState(values[i]))
+            return std::nullopt;
+        state.strings[i] = std::int16_t(values[i]);
+    }
+    state.baseFret = std::int16_t(values[6]);
+    return state;
+}
+
+int usage(const char* program)
+{
+    std::fprintf(stderr, "usage: %s [--brief] [--set DIR [--verbose]] | --wav FILE [--chord S1,...,S6,BASE] | --chart\n", program);
+    return 2;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
-    const bool brief = argc > 1 && std::strcmp(argv[1], "--brief") == 0;
-    if (argc > 1 && !brief) {
-        std::fprintf(stderr, "usage: %s [--brief]\n", argv[0]);
-        return 2;
+    bool brief = false;
+    bool verbose = false;
+    std::string set = "build/guitar-set";
+    const char* wav = nullptr;
+    std::optional<FretboardState> chord;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--brief")
+            brief = true;
+        else if (arg == "--verbose")
+            verbose = true;
+        else if (arg == "--chart") {
+            printChart();
+            return 0;
+        } else if (arg == "--set" && i + 1 < argc)
+            set = argv[++i];
+        else if (arg == "--wav" && i + 1 < argc)
+            wav = argv[++i];
+        else if (arg == "--chord" && i + 1 < argc && (chord = parseChord(argv[i + 1])))
+            ++i;
+        else
+            return usage(argv[0]);
+    }
+    if (wav) {
+        std::string problem;
+        const auto recording = bench::readWav(wav, problem);
+        if (!recording) {
+            std::fprintf(stderr, "%s\n", problem.c_str());
+            return 1;
+        }
+        bench::replayRecording(*recording, chord);
+        return 0;
     }
     tunerAccuracy(brief);
     verdictLatency(brief);
     updateRateAndCost(brief);
+    if (!brief)
+        bench::reportSet(set, verbose);
     return 0;
 }

@@ -155,6 +155,15 @@ std::optional<int> ChordCheck::current() const
     return std::nullopt;
 }
 
+std::optional<ExpectedNote> ChordCheck::expected() const
+{
+    const std::optional<int> string = current();
+    if (!string)
+        return std::nullopt;
+    const double open = noteFrequency(kOpenStringNotes[static_cast<std::size_t>(*string - 1)], m_referencePitch);
+    return ExpectedNote{open * std::exp2(-kOutOfTuneCents / 1200.0), std::min(kHighestHeardPitch, 4.0 * open)};
+}
+
 bool ChordCheck::finished() const
 {
     return !current();

@@ -2,6 +2,7 @@
 
 #include "fretboard/fretboard_view.h"
 #include "sound/fingering_notes.h"
+#include "sound/note_listener.h"
 #include "sound/tuner.h"
 
 #include <array>
@@ -72,6 +73,9 @@ public:
     const std::array<StringCheck, kStringCount>& strings() const { return m_strings; }
     // The string to play now, if the check is not finished.
     std::optional<int> current() const;
+    // What that string can sound: from its open note, less half a semitone
+    // of detuning, up two octaves (or as high as the listener hears).
+    std::optional<ExpectedNote> expected() const;
     bool finished() const;
 
     // A note that settled at `seconds` of sound, its onset at `onsetSeconds`:

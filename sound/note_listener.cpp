@@ -77,6 +77,19 @@ constexpr double kNewNoteCents = 60.0;
 constexpr double kLongestDropoutSeconds = 0.1;
 constexpr double kSameNoteCents = 50.0;
 constexpr double kStruckAgainRise = 1.5;
+// While a range is expected, a note is named from its evidence this long
+// after its onset, and up to kLatestSettleSeconds; the evidence counts
+// where this share of the power that the onset added lies on the note's
+// partials, and where the onset added this share of what sounds.
+constexpr double kEvidenceSeconds = 0.1;
+constexpr double kLeastPartialShare = 0.3;
+constexpr double kLeastAddedShare = 0.05;
+// The stretch before an onset that the evidence rises from ends this long
+// before it, clear of the pluck.
+constexpr double kBeforeOnsetGap = 0.005;
+// A note named from its evidence is measured over what follows its attack,
+// where it lies this near.
+constexpr double kEvidenceAgreeCents = 60.0;
 // A note ends when its energy falls this far under its loudest, or when no
 // pitch stands out for this many frames.
 constexpr double kEndFall = 1e-4; // -40 dB
@@ -124,6 +137,8 @@ double trebleOf(std::span<const float> samples, float before)
 NoteListener::NoteListener(int sampleRate)
     : m_sampleRate(checkedRate(sampleRate))
     , m_analyzer(sampleRate)
+    , m_onsets(sampleRate)
+    , m_evidence(sampleRate)
     , m_hop(samplesIn(kHopSeconds, sampleRate))
     , m_attack(samplesIn(kAttackSeconds, sampleRate))
     , m_refinement(samplesIn(kRefinementSeconds, sampleRate))
@@ -192,7 +207,9 @@ std::optional<std::uint64_t> NoteListener::onsetIn(std::uint64_t hopStart, std::
     if (m_note)
         m_note->loudest = std::max(m_note->loudest, energy);
 
-    const bool jumped = energy > kEnergyJump * energyBefore || treble > kTrebleJump * trebleBefore;
+    const std::size_t frame = m_onsets.frameSize();
+    const bool risen = m_onsets.feed(heard(end - std::min<std::uint64_t>(end, frame), end));
+    const bool jumped = energy > kEnergyJump * energyBefore || treble > kTrebleJump * trebleBefore || risen;
     if (energy < kSilence || !jumped)
         return std::nullopt;
     if (m_lastOnset && hopStart < *m_lastOnset + samplesIn(kLeastOnsetSpacing, m_sampleRate))
@@ -223,6 +240,8 @@ void NoteListener::analyseFrame(std::uint64_t end)
     const auto period = keepNotePeriod(
         m_analyzer.coarsePeriod(heard(windowStart, end), apart ? std::span<const double>(m_note->background) : std::span<const double>()));
     followPitch(end, period, inAttack);
+    if (m_expected && m_note && !m_note->reported)
+        nameFromEvidence(end);
     if (m_note && m_note->settledHertz && m_current) {
         const double level = *std::max_element(m_recentEnergy.begin(), m_recentEnergy.end());
         m_ringing = Ringing{*m_note->settledHertz, level, end};
@@ -248,6 +267,42 @@ void NoteListener::startNote(std::uint64_t onset, std::uint64_t hopStart)
     const std::size_t window = m_analyzer.windowSize();
     if (hopStart >= window && meanSquare(heard(hopStart - window, hopStart)) > kSilence)
         m_note->background = m_analyzer.background(heard(hopStart - window, hopStart));
+    const std::uint64_t beforeEnd = onset - std::min<std::uint64_t>(onset, samplesIn(kBeforeOnsetGap, m_sampleRate));
+    m_note->before = m_evidence.spectrum(heard(beforeEnd - std::min<std::uint64_t>(beforeEnd, m_evidence.stretchSize()), beforeEnd));
+}
+
+bool NoteListener::inExpectedRange(double hertz) const
+{
+    return !m_expected || (hertz >= m_expected->lowestHertz && hertz <= m_expected->highestHertz);
+}
+
+bool NoteListener::ringsOn(const FollowedNote& note, double hertz) const
+{
+    return note.ringingBefore && std::abs(centsBetween(hertz, note.ringingBefore->hertz)) < kSameNoteCents
+        && note.loudest <= kStruckAgainRise * note.ringingBefore->level;
+}
+
+// The note named among those of the expected range from what its onset
+// added, then measured past its attack.
+void NoteListener::nameFromEvidence(std::uint64_t end)
+{
+    FollowedNote& note = *m_note;
+    if (end < note.onset + samplesIn(kEvidenceSeconds, m_sampleRate) || end > note.onset + samplesIn(kLatestSettleSeconds, m_sampleRate))
+        return;
+    const std::uint64_t from = std::max(note.onset, end - std::min<std::uint64_t>(end, m_evidence.stretchSize()));
+    const auto pick = m_evidence.pick(note.before, m_evidence.spectrum(heard(from, end)), m_expected->lowestHertz,
+                                      m_expected->highestHertz);
+    if (!pick || pick->share < kLeastPartialShare || pick->added < kLeastAddedShare)
+        return;
+    double hertz = pick->hertz;
+    const auto measured = m_analyzer.fundamental(heard(note.attackEnd, end), pick->hertz);
+    if (measured && std::abs(centsBetween(*measured, pick->hertz)) <= kEvidenceAgreeCents)
+        hertz = *measured;
+    if (!inExpectedRange(hertz))
+        return;
+    note.reported = true;
+    if (!ringsOn(note, hertz))
+        m_settled.push_back({note.onset, end, hertz});
 }
 
 std::optional<Period> NoteListener::keepNotePeriod(std::optional<Period> period) const
@@ -345,9 +400,12 @@ void NoteListener::settle(std::uint64_t end, double middle, bool apart)
     if (!holds && end < note.onset + samplesIn(kLatestSettleSeconds, m_sampleRate))
         return;
     note.settledHertz = measured.value_or(middle);
-    const bool ringsOn = note.ringingBefore && std::abs(centsBetween(*note.settledHertz, note.ringingBefore->hertz)) < kSameNoteCents
-        && note.loudest <= kStruckAgainRise * note.ringingBefore->level;
-    if (!ringsOn)
+    // While a range is expected, a note that its evidence did not name is
+    // reported only from within the range.
+    if (note.reported || !inExpectedRange(*note.settledHertz))
+        return;
+    note.reported = true;
+    if (!ringsOn(note, *note.settledHertz))
         m_settled.push_back({note.onset, end, *note.settledHertz});
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "sound/note_evidence.h"
+#include "sound/onset_detector.h"
 #include "sound/pitch_analysis.h"
 
 #include <array>
@@ -31,6 +33,13 @@ struct HeardNote {
     double frequency = 0.0;    // the settled pitch, Hz
 };
 
+// What a listener is told of the next note: the string being played
+// sounds only from its open note, less a little detuning, up.
+struct ExpectedNote {
+    double lowestHertz = 0.0;
+    double highestHertz = 0.0;
+};
+
 // Follows what a microphone hears, fed block by block in any sizes: the
 // level, the pitch of the note sounding now, and each note as it settles.
 // A moment the recording loses, as a loaded sound server drops or pads
@@ -60,6 +69,13 @@ public:
     // note once.
     std::vector<HeardNote> takeSettledNotes();
 
+    // The range the next notes must lie in, or nothing for any note. While
+    // a range is set, each new note is named from what its onset added to
+    // the spectrum, among the notes of the range alone, and a note that
+    // lies outside it (another string ringing, or a partial) is not
+    // reported.
+    void expect(std::optional<ExpectedNote> range) { m_expected = range; }
+
 private:
     // A settled note as it last rang with a pitch.
     struct Ringing {
@@ -80,6 +96,8 @@ private:
         int silentFrames = 0;                 // frames in a row without a pitch, once settled
         std::vector<double> background;       // the power spectrum of what rang before the onset
         std::optional<Ringing> ringingBefore; // a note that rang up to the onset
+        std::vector<double> before;           // the spectrum that the note's evidence rises from
+        bool reported = false;
     };
 
     void analyseFrame(std::uint64_t end);
@@ -89,6 +107,9 @@ private:
     void followPitch(std::uint64_t end, std::optional<pitch_analysis::Period> period, bool inAttack);
     std::optional<double> steadyPitch(double tolerance) const;
     void settle(std::uint64_t end, double middle, bool apart);
+    void nameFromEvidence(std::uint64_t end);
+    bool ringsOn(const FollowedNote& note, double hertz) const;
+    bool inExpectedRange(double hertz) const;
     std::span<const float> heard(std::uint64_t from, std::uint64_t to) const;
 
     int m_sampleRate;
@@ -96,6 +117,9 @@ private:
     std::vector<HeardNote> m_settled;
 
     pitch_analysis::PitchAnalyzer m_analyzer;
+    OnsetDetector m_onsets;
+    NoteEvidence m_evidence;
+    std::optional<ExpectedNote> m_expected;
     std::size_t m_hop;            // samples between frames of analysis
     std::size_t m_attack;         // samples after an onset that tell no pitch
     std::size_t m_refinement;     // the most samples the fundamental is measured over

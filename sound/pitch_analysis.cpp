@@ -1,5 +1,6 @@
 #include "sound/pitch_analysis.h"
 
+#include "sound/note_evidence.h"
 #include "sound/note_listener.h"
 
 #include <algorithm>
@@ -81,24 +82,9 @@ PitchAnalyzer::PitchAnalyzer(int sampleRate)
     , m_shortestLag(static_cast<std::size_t>(std::floor(sampleRate / kHighestHeardPitch)))
     , m_longestLag(static_cast<std::size_t>(std::ceil(sampleRate / kLowestHeardPitch)))
     , m_window(3 * m_longestLag)
-    , m_fftSize(std::bit_ceil(m_window + m_longestLag + 1))
+    , m_fft(std::bit_ceil(m_window + m_longestLag + 1))
 {
-    // A real sequence of m_fftSize samples is transformed as a complex one
-    // of half that length.
-    const std::size_t half = m_fftSize / 2;
-    m_twiddles.resize(half);
-    for (std::size_t k = 0; k < m_twiddles.size(); ++k)
-        m_twiddles[k] = std::polar(1.0, -2.0 * std::numbers::pi * double(k) / double(m_fftSize));
-    m_bitReversed.resize(half);
-    const int bits = std::countr_zero(half);
-    for (std::size_t i = 0; i < half; ++i) {
-        std::size_t reversed = 0;
-        for (int b = 0; b < bits; ++b)
-            reversed |= ((i >> b) & 1U) << (bits - 1 - b);
-        m_bitReversed[i] = reversed;
-    }
-    m_spectrum.resize(half);
-    m_power.resize(half + 1);
+    m_power.resize(m_fft.size() / 2 + 1);
     m_correlation.resize(m_longestLag + 2);
     m_hann.resize(m_window);
     for (std::size_t i = 0; i < m_window; ++i)
@@ -113,71 +99,6 @@ PitchAnalyzer::PitchAnalyzer(int sampleRate)
     for (double& value : m_hannCorrelation)
         value /= atZero;
     m_nsdf.assign(m_longestLag + 1, 0.0);
-}
-
-void PitchAnalyzer::transform(bool inverse)
-{
-    std::vector<std::complex<double>>& data = m_spectrum;
-    const std::size_t n = data.size();
-    for (std::size_t i = 0; i < n; ++i) {
-        if (i < m_bitReversed[i])
-            std::swap(data[i], data[m_bitReversed[i]]);
-    }
-    for (std::size_t half = 1; half < n; half *= 2) {
-        const std::size_t stride = m_fftSize / (2 * half);
-        for (std::size_t start = 0; start < n; start += 2 * half) {
-            for (std::size_t k = 0; k < half; ++k) {
-                const std::complex<double> w = inverse ? std::conj(m_twiddles[k * stride]) : m_twiddles[k * stride];
-                const std::complex<double> odd = times(w, data[start + k + half]);
-                data[start + k + half] = data[start + k] - odd;
-                data[start + k] += odd;
-            }
-        }
-    }
-}
-
-void PitchAnalyzer::powerSpectrum(std::span<const float> window, double mean, bool hann)
-{
-    // The even samples as real parts, the odd ones as imaginary parts; the
-    // spectrum of each is then told apart by its symmetry.
-    const std::size_t half = m_spectrum.size();
-    std::fill(m_spectrum.begin(), m_spectrum.end(), std::complex<double>{});
-    for (std::size_t i = 0; i < window.size(); ++i) {
-        const double x = (window[i] - mean) * (hann ? m_hann[i] : 1.0);
-        if (i % 2 == 0)
-            m_spectrum[i / 2].real(x);
-        else
-            m_spectrum[i / 2].imag(x);
-    }
-    transform(false);
-    for (std::size_t k = 0; k <= half; ++k) {
-        const std::complex<double> z = m_spectrum[k % half];
-        const std::complex<double> mirror = std::conj(m_spectrum[(half - k) % half]);
-        const std::complex<double> even = 0.5 * (z + mirror);
-        const std::complex<double> odd = times({0.0, -0.5}, z - mirror);
-        const std::complex<double> w = k < half ? m_twiddles[k] : std::complex<double>(-1.0, 0.0);
-        m_power[k] = std::norm(even + times(w, odd));
-    }
-}
-
-void PitchAnalyzer::correlationOfPower()
-{
-    // The inverse of a real, even spectrum: a real sequence, whose even and
-    // odd samples come out as the real and imaginary parts of half as many.
-    const std::size_t half = m_spectrum.size();
-    for (std::size_t k = 0; k < half; ++k) {
-        const double low = m_power[k];
-        const double high = m_power[half - k];
-        const std::complex<double> even = 0.5 * (low + high);
-        const std::complex<double> odd = 0.5 * (low - high) * std::conj(m_twiddles[k]);
-        m_spectrum[k] = even + std::complex<double>(-odd.imag(), odd.real());
-    }
-    transform(true);
-    const double scale = 1.0 / double(half);
-    for (std::size_t lag = 0; lag < m_correlation.size(); ++lag) {
-        const std::complex<double> pair = m_spectrum[lag / 2];
-        m_correlation[lag] = (lag % 2 == 0 ? pair.real() : pair.imag()) * scale;
-    }
 }
 
 std::optional<Period> PitchAnalyzer::coarsePeriod(std::span<const float> samples, std::span<const double> background)
@@ -207,17 +128,46 @@ std::optional<Period> PitchAnalyzer::coarsePeriod(std::span<const float> samples
         // away is too rough for the check below: there the first peak
         // stands, its clarity told without the window's fall.
         const auto at = static_cast<std::size_t>(std::lround(period.lag));
-        return Period{period.lag, std::min(1.0, period.clarity / m_hannCorrelation[std::min(at, m_longestLag)])};
+        return shortestExplaining(Period{period.lag, std::min(1.0, period.clarity / m_hannCorrelation[std::min(at, m_longestLag)])});
     }
     // A fundamental far under its second or third partial: the window then
-    // repeats better at twice or three times the partial's period.
+    // repeats better at twice or three times the partial's period. That
+    // longer period is taken only where the spectrum holds the partials
+    // that only the lower note explains.
     Period checked = period;
     for (int multiple : {2, 3}) {
         const auto other = peakNear(multiple * period.lag);
-        if (other && other->clarity > checked.clarity + kOctaveMargin)
+        if (other && other->clarity > checked.clarity + kOctaveMargin && ownPartialsHeard(other->lag, multiple))
             checked = *other;
     }
-    return checked;
+    return shortestExplaining(checked);
+}
+
+bool PitchAnalyzer::ownPartialsHeard(double lag, int multiple)
+{
+    m_amplitude.resize(m_power.size());
+    std::transform(m_power.begin(), m_power.end(), m_amplitude.begin(), [](double p) { return std::sqrt(std::max(0.0, p)); });
+    return fretmap::ownPartialsHeard(m_amplitude, m_fft.binHertz(m_sampleRate), m_sampleRate / lag, multiple);
+}
+
+// A period chosen too long, where a window repeats nearly as well at twice
+// or three times the true one: the note it stands for then lacks its own
+// partials, and the shorter period is the note's.
+Period PitchAnalyzer::shortestExplaining(Period period)
+{
+    for (bool moved = true; moved;) {
+        moved = false;
+        for (int multiple : {2, 3}) {
+            if (m_sampleRate / period.lag * multiple > kHighestHeardPitch || ownPartialsHeard(period.lag, multiple))
+                continue;
+            if (const auto shorter = peakNear(period.lag / multiple); shorter && shorter->lag >= double(m_shortestLag)) {
+                period = Period{shorter->lag, std::max(shorter->clarity, period.clarity)};
+                moved = true;
+                break;
+            }
+        }
+    }
+    return period;
 }
 
 bool PitchAnalyzer::squareDifference(std::span<const float> window, std::span<const double> background, std::size_t longest)
@@ -238,7 +188,7 @@ bool PitchAnalyzer::squareDifference(std::span<const float> window, std::span<co
     // of the window before it began. Both are taken through a Hann window,
     // so that each ringing partial stays in its own few bins.
     if (background.size() == m_power.size() && n == m_window) {
-        powerSpectrum(window, mean, true);
+        m_fft.powerSpectrum(window, mean, m_hann, m_power);
         double total = 0.0;
         double added = 0.0;
         for (std::size_t k = 0; k < m_power.size(); ++k) {
@@ -252,8 +202,8 @@ bool PitchAnalyzer::squareDifference(std::span<const float> window, std::span<co
     // The autocorrelation through the power spectrum: the window is padded
     // with zeros past its longest lag, so nothing wraps around.
     if (!m_heardNew)
-        powerSpectrum(window, mean, false);
-    correlationOfPower();
+        m_fft.powerSpectrum(window, mean, {}, m_power);
+    m_fft.correlation(m_power, m_correlation);
 
     m_nsdf[0] = 1.0;
     if (m_heardNew) {
@@ -305,7 +255,7 @@ std::vector<double> PitchAnalyzer::background(std::span<const float> samples)
         return {};
     const std::span<const float> window = samples.last(m_window);
     const double mean = std::accumulate(window.begin(), window.end(), 0.0) / double(m_window);
-    powerSpectrum(window, mean, true);
+    m_fft.powerSpectrum(window, mean, m_hann, m_power);
     return m_power;
 }
 

@@ -5,6 +5,8 @@
 // fundamental's exact frequency from a longer stretch. Not for callers
 // outside sound/.
 
+#include "sound/fft.h"
+
 #include <complex>
 #include <cstddef>
 #include <optional>
@@ -83,26 +85,23 @@ private:
         std::size_t count;
     };
     Turn partialTurn(std::span<const float> stretch, double centreHertz, RunningSums running);
+    bool ownPartialsHeard(double lag, int multiple);
+    Period shortestExplaining(Period period);
     bool squareDifference(std::span<const float> window, std::span<const double> background, std::size_t longest);
     std::vector<std::size_t> keyMaximaUpTo(std::size_t longest) const;
-    void transform(bool inverse);
-    void powerSpectrum(std::span<const float> window, double mean, bool hann);
-    void correlationOfPower();
 
     int m_sampleRate;
     std::size_t m_shortestLag;
     std::size_t m_longestLag;
     std::size_t m_window;
-    std::size_t m_fftSize;
-    std::vector<std::complex<double>> m_twiddles;
-    std::vector<std::size_t> m_bitReversed;
-    std::vector<std::complex<double>> m_spectrum; // scratch, half the transform's length
-    std::vector<double> m_power;                  // scratch, bins 0 to half the transform's length
-    std::vector<double> m_correlation;            // scratch, lags 0 to m_longestLag
-    std::vector<double> m_nsdf;                   // of the last window, lags 0 to m_longestLag
-    std::vector<double> m_hann;                   // over the window
-    std::vector<double> m_hannCorrelation;        // its autocorrelation, 1 at lag 0
-    std::vector<double> m_squares;                // scratch
+    RealFft m_fft;
+    std::vector<double> m_power;           // of the last window, bins 0 to half the transform's length
+    std::vector<double> m_amplitude;       // scratch
+    std::vector<double> m_correlation;     // scratch, lags 0 to m_longestLag
+    std::vector<double> m_nsdf;            // of the last window, lags 0 to m_longestLag
+    std::vector<double> m_hann;            // over the window
+    std::vector<double> m_hannCorrelation; // its autocorrelation, 1 at lag 0
+    std::vector<double> m_squares;         // scratch
     bool m_heardNew = false;
     std::vector<std::complex<double>> m_baseband; // scratch
 };
