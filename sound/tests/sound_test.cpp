@@ -47,6 +47,8 @@ const FingeringRow kFingerings[] = {
 // 35 ms between the strings of a strum.
 constexpr double kSecondsBetweenStringsAlone = 0.5;
 constexpr double kSecondsBetweenStrummedStrings = 0.035;
+// The sound ends this long after its last strike, whichever the style.
+constexpr double kSecondsAfterTheLastStrike = 3.0;
 
 class FingeringNotes : public testing::TestWithParam<FingeringRow> {};
 
@@ -94,8 +96,9 @@ TEST_P(FingeringNotes, StringByStringPlaysEachStringAlone)
 }
 
 // Each string is struck once, lowest first, at its time: 35 ms apart in a
-// strum, half a second apart when played alone.
-TEST_P(FingeringNotes, StrikesEachStringOnTime)
+// strum, half a second apart when played alone; the sound ends three
+// seconds after the last strike.
+TEST_P(FingeringNotes, StrikesEachStringOnTimeAndEndsOnTime)
 {
     constexpr int rate = 48000;
     const std::size_t strings = struck(GetParam().notes).size();
