@@ -109,6 +109,8 @@ TEST_P(FingeringNotes, StrikesEachStringOnTimeAndEndsOnTime)
         ASSERT_EQ(strikes.size(), strings) << testing::PrintToString(strikes) << " at " << seconds << " s";
         for (std::size_t i = 0; i < strings; ++i)
             EXPECT_NEAR(double(strikes[i]), 1000.0 * seconds * double(i), 1.0) << "string " << i << " at " << seconds << " s";
+        const double length = seconds * double(strings - 1) + kSecondsAfterTheLastStrike;
+        EXPECT_EQ(samples.size(), static_cast<std::size_t>(std::lround(length * rate))) << "at " << seconds << " s";
     }
 }
 
@@ -337,6 +339,10 @@ TEST(PluckRender, NothingToPlayIsNoSoundAndABadRateIsRefused)
     EXPECT_TRUE(renderFingering({{6, 6, 6, 6, 6, 6}, 1}, PlayStyle::Chord, 48000).empty());
     EXPECT_THROW(renderPluckedNotes(std::vector<MidiNote>{40}, PlayStyle::Chord, 0), std::invalid_argument);
     EXPECT_THROW(renderPluckedNotes(std::vector<MidiNote>{120}, PlayStyle::Chord, 8000), std::invalid_argument);
+    // C6 (1047 Hz) at 8 kHz has under eight samples a period, too few for a
+    // string's sound, also behind a note that has enough; B5 (988 Hz) has more.
+    EXPECT_THROW(renderPluckedNotes(std::vector<MidiNote>{40, 84}, PlayStyle::Chord, 8000), std::invalid_argument);
+    EXPECT_FALSE(renderPluckedNotes(std::vector<MidiNote>{83}, PlayStyle::Chord, 8000).empty());
 }
 
 } // namespace
