@@ -24,6 +24,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <cmath>
 #include <memory>
 #include <optional>
 
@@ -319,6 +320,7 @@ void ListenWindowTest::verdicts_data()
     QTest::addColumn<QString>("summary");
     QTest::addColumn<QStringList>("said"); // the notices, up to the summary
     QTest::addColumn<int>("blocks");       // of 10 ms, taken at each poll
+    QTest::addColumn<int>("a4");           // set in the window before the chord is shown, in Hz
 
     const QList<int> c{48, 52, 55, 60, 64};
     const QList<double> inTune{0, 0, 0, 0, 0};
@@ -331,10 +333,15 @@ void ListenWindowTest::verdicts_data()
                                    "String 3, open, G3: right. String 2, fret 1, C4: play it now",
                                    "String 2, fret 1, C4: right. String 1, open, E4: play it now",
                                    "String 1, open, E4: right. 5 of 5 strings right"};
-    QTest::newRow("all right") << c << inTune << allRight << "5 of 5 strings right" << allRightSaid << 10;
+    QTest::newRow("all right") << c << inTune << allRight << "5 of 5 strings right" << allRightSaid << 10 << 440;
     // A desktop too busy to poll on time: the verdicts are the same.
     QTest::newRow("a quarter second taken at a time")
-        << c << inTune << allRight << "5 of 5 strings right" << allRightSaid << 25;
+        << c << inTune << allRight << "5 of 5 strings right" << allRightSaid << 25 << 440;
+    // A4 set in the window, then a chord displayed while it is closed: that
+    // chord too is checked against the A4 the guitar was tuned to.
+    const QList<double> at432(c.size(), 1200.0 * std::log2(432.0 / 440.0));
+    QTest::newRow("all right at A4 = 432 Hz") << c << at432 << allRight << "5 of 5 strings right" << allRightSaid << 10
+                                              << 432;
     // A fault changes its own row, the notice that says it, and the summary.
     const auto withFault = [](QStringList lines, const QString& right, const QString& fault, const QString& summary) {
         lines.replaceInStrings(right, fault);
@@ -346,12 +353,12 @@ void ListenWindowTest::verdicts_data()
     QTest::newRow("string 2 a fret low")
         << QList<int>{48, 52, 55, 59, 64} << inTune
         << withFault(allRight, "String 2, fret 1, C4: right", low, lowSummary) << lowSummary
-        << withFault(allRightSaid, "String 2, fret 1, C4: right", low, lowSummary) << 10;
+        << withFault(allRightSaid, "String 2, fret 1, C4: right", low, lowSummary) << 10 << 440;
     const QString sharpSummary = QStringLiteral("4 of 5 strings right; string 4 35 cents sharp");
     const QString sharp = QStringLiteral("String 4, fret 2, E3: E3, 35 cents sharp");
     QTest::newRow("string 4 35 cents sharp")
         << c << QList<double>{0, 35, 0, 0, 0} << withFault(allRight, "String 4, fret 2, E3: right", sharp, sharpSummary)
-        << sharpSummary << withFault(allRightSaid, "String 4, fret 2, E3: right", sharp, sharpSummary) << 10;
+        << sharpSummary << withFault(allRightSaid, "String 4, fret 2, E3: right", sharp, sharpSummary) << 10 << 440;
 }
 
 // C played string by string into the microphone: each row, as a screen
@@ -364,6 +371,7 @@ void ListenWindowTest::verdicts()
     QFETCH(QString, summary);
     QFETCH(QStringList, said);
     QFETCH(int, blocks);
+    QFETCH(int, a4);
 
     std::vector<float> sound;
     for (qsizetype i = 0; i < notes.size(); ++i) {
@@ -371,6 +379,7 @@ void ListenWindowTest::verdicts()
         sound.insert(sound.end(), string.begin(), string.end());
     }
     ListenWindow* window = makeWindow(sound, static_cast<std::size_t>(blocks));
+    window->findChild<QSpinBox*>(QStringLiteral("referencePitch"))->setValue(a4);
     window->setBoard(BoardContent::Chord, kC);
     NoticeRecorder notices(window->findChild<QWidget*>(QStringLiteral("spokenNotice")), &m_log.takes);
     window->show();
