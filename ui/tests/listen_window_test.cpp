@@ -17,12 +17,17 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QSet>
+#include <QSignalSpy>
 #include <QSpinBox>
 #include <QTest>
 #include <QTimer>
+#include <QtGui/private/qguiapplication_p.h>
+#include <qpa/qplatformaccessibility.h>
+#include <qpa/qplatformintegration.h>
 
 #include <cmath>
 #include <memory>
@@ -99,6 +104,15 @@ QList<ListenWindow*> listenWindows()
             windows << window;
     }
     return windows;
+}
+
+// The objects a screen reader was told have a new value, in order.
+QList<const QObject*> valueChanges;
+
+void recordValueChange(QAccessibleEvent* event)
+{
+    if (event->type() == QAccessible::ValueChanged)
+        valueChanges << event->object();
 }
 
 // C before a note is heard.
@@ -362,7 +376,8 @@ void ListenWindowTest::verdicts_data()
 }
 
 // C played string by string into the microphone: each row, as a screen
-// reader reads it, and each notice, as it speaks.
+// reader reads it, and each notice, as it speaks; and nothing else spoken
+// over them.
 void ListenWindowTest::verdicts()
 {
     QFETCH(QList<int>, notes);
@@ -373,6 +388,17 @@ void ListenWindowTest::verdicts()
     QFETCH(int, blocks);
     QFETCH(int, a4);
 
+    // Accessibility switched on as an assistive tool would.
+    QPlatformAccessibility* platform = QGuiApplicationPrivate::platformIntegration()->accessibility();
+    QVERIFY(platform);
+    valueChanges.clear();
+    const QAccessible::UpdateHandler previous = QAccessible::installUpdateHandler(recordValueChange);
+    platform->setActive(true);
+    const auto off = qScopeGuard([platform, previous] {
+        platform->setActive(false);
+        QAccessible::installUpdateHandler(previous);
+    });
+
     std::vector<float> sound;
     for (qsizetype i = 0; i < notes.size(); ++i) {
         const std::vector<float> string = turn(notes[i], cents[i]);
@@ -382,6 +408,8 @@ void ListenWindowTest::verdicts()
     window->findChild<QSpinBox*>(QStringLiteral("referencePitch"))->setValue(a4);
     window->setBoard(BoardContent::Chord, kC);
     NoticeRecorder notices(window->findChild<QWidget*>(QStringLiteral("spokenNotice")), &m_log.takes);
+    auto* level = window->findChild<QProgressBar*>(QStringLiteral("inputLevel"));
+    QSignalSpy levelMoves(level, &QProgressBar::valueChanged);
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window));
 
@@ -405,6 +433,10 @@ void ListenWindowTest::verdicts()
             read << list->child(i)->text(QAccessible::Name);
     }
     QCOMPARE(read, rows);
+    // The level meter follows the sound, but not as news: a screen reader
+    // would speak its every move over the verdicts.
+    QVERIFY(!levelMoves.isEmpty());
+    QCOMPARE(valueChanges.count(level), 0);
 }
 
 void ListenWindowTest::startingAgain_data()
