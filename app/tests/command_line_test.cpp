@@ -13,6 +13,8 @@ class CommandLineTest : public QObject {
 private slots:
     void run_data();
     void run();
+    void bytesOfNoCharacterAreMasked_data();
+    void bytesOfNoCharacterAreMasked();
 };
 
 void CommandLineTest::run_data()
@@ -94,6 +96,40 @@ void CommandLineTest::run()
         QVERIFY2(!err.contains(QStringLiteral("Reinstalling")), qPrintable(err));
         QCOMPARE(out, QString());
     }
+}
+
+void CommandLineTest::bytesOfNoCharacterAreMasked_data()
+{
+    QTest::addColumn<QByteArray>("argument");
+    QTest::addColumn<QString>("shown");
+
+    // 0xC0 and 0xC1 lead only overlong forms of ASCII: C0 AF is a "/" that
+    // no decoder may take, C1 BF a DEL.
+    QTest::newRow("overlong lead 0xC0") << QByteArray("-\xc0\xaf") << "\"-??\"";
+    QTest::newRow("overlong lead 0xC1") << QByteArray("-\xc1\xbf") << "\"-??\"";
+    QTest::newRow("lead 0xC2, the first of a character") << QByteArray("-\xc2\xa9") << QStringLiteral("\"-\u00a9\"");
+}
+
+// An argument whose bytes are no UTF-8 is refused with those bytes masked,
+// never echoed raw to the terminal.
+void CommandLineTest::bytesOfNoCharacterAreMasked()
+{
+    QFETCH(QByteArray, argument);
+    QFETCH(QString, shown);
+
+    // QProcess hands its arguments over as UTF-8: these bytes reach the
+    // program through the shell's printf, as octal escapes.
+    QString escaped;
+    for (const char byte : std::as_const(argument))
+        escaped += QStringLiteral("\\%1").arg(static_cast<uchar>(byte), 3, 8, QLatin1Char('0'));
+    QProcess program;
+    const QString script = QStringLiteral("exec \"$0\" \"$(printf \"$1\")\"");
+    program.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), script, QStringLiteral(FRETMAP_PROGRAM), escaped});
+    QVERIFY2(program.waitForFinished(60000), qPrintable(program.errorString()));
+    const QString err = QString::fromLocal8Bit(program.readAllStandardError());
+    QCOMPARE(program.exitCode(), 2);
+    QCOMPARE(err.count(QLatin1Char('\n')), 1);
+    QVERIFY2(err.contains(shown), qPrintable(err));
 }
 
 QTEST_GUILESS_MAIN(CommandLineTest)

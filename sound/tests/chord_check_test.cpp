@@ -66,6 +66,8 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         VerdictRow{"right", 5, 3, 48, kC3, 440.0, "String 5, fret 3, C3: right"},
         VerdictRow{"fifteen_cents_sharp_is_still_right", 5, 3, 48, 131.95, 440.0, "String 5, fret 3, C3: right"},
+        VerdictRow{"twenty_two_cents_sharp_is_out_of_tune", 5, 3, 48, 132.49, 440.0,
+                   "String 5, fret 3, C3: C3, 22 cents sharp"},
         VerdictRow{"thirty_five_cents_sharp", 5, 3, 48, 133.48, 440.0, "String 5, fret 3, C3: C3, 35 cents sharp"},
         VerdictRow{"thirty_five_cents_flat", 5, 3, 48, 128.19, 440.0, "String 5, fret 3, C3: C3, 35 cents flat"},
         VerdictRow{"forty_nine_cents_flat_is_still_the_note", 5, 3, 48, 127.16, 440.0,

@@ -47,6 +47,8 @@ const FingeringRow kFingerings[] = {
 // 35 ms between the strings of a strum.
 constexpr double kSecondsBetweenStringsAlone = 0.5;
 constexpr double kSecondsBetweenStrummedStrings = 0.035;
+// The sound ends this long after its last strike, whichever the style.
+constexpr double kSecondsAfterTheLastStrike = 3.0;
 
 class FingeringNotes : public testing::TestWithParam<FingeringRow> {};
 
@@ -94,8 +96,9 @@ TEST_P(FingeringNotes, StringByStringPlaysEachStringAlone)
 }
 
 // Each string is struck once, lowest first, at its time: 35 ms apart in a
-// strum, half a second apart when played alone.
-TEST_P(FingeringNotes, StrikesEachStringOnTime)
+// strum, half a second apart when played alone; the sound ends three
+// seconds after the last strike.
+TEST_P(FingeringNotes, StrikesEachStringOnTimeAndEndsOnTime)
 {
     constexpr int rate = 48000;
     const std::size_t strings = struck(GetParam().notes).size();
@@ -106,6 +109,8 @@ TEST_P(FingeringNotes, StrikesEachStringOnTime)
         ASSERT_EQ(strikes.size(), strings) << testing::PrintToString(strikes) << " at " << seconds << " s";
         for (std::size_t i = 0; i < strings; ++i)
             EXPECT_NEAR(double(strikes[i]), 1000.0 * seconds * double(i), 1.0) << "string " << i << " at " << seconds << " s";
+        const double length = seconds * double(strings - 1) + kSecondsAfterTheLastStrike;
+        EXPECT_EQ(samples.size(), static_cast<std::size_t>(std::lround(length * rate))) << "at " << seconds << " s";
     }
 }
 
@@ -334,6 +339,10 @@ TEST(PluckRender, NothingToPlayIsNoSoundAndABadRateIsRefused)
     EXPECT_TRUE(renderFingering({{6, 6, 6, 6, 6, 6}, 1}, PlayStyle::Chord, 48000).empty());
     EXPECT_THROW(renderPluckedNotes(std::vector<MidiNote>{40}, PlayStyle::Chord, 0), std::invalid_argument);
     EXPECT_THROW(renderPluckedNotes(std::vector<MidiNote>{120}, PlayStyle::Chord, 8000), std::invalid_argument);
+    // C6 (1047 Hz) at 8 kHz has under eight samples a period, too few for a
+    // string's sound, also behind a note that has enough; B5 (988 Hz) has more.
+    EXPECT_THROW(renderPluckedNotes(std::vector<MidiNote>{40, 84}, PlayStyle::Chord, 8000), std::invalid_argument);
+    EXPECT_FALSE(renderPluckedNotes(std::vector<MidiNote>{83}, PlayStyle::Chord, 8000).empty());
 }
 
 } // namespace

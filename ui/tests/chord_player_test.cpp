@@ -184,17 +184,20 @@ void ChordPlayerTest::moduleSaysWhyInFull_data()
 {
     QTest::addColumn<bool>("listening"); // whether something listens where the server is looked for
     QTest::addColumn<NotASoundServer::Manner>("manner");
+    QTest::addColumn<QString>("address"); // PULSE_SERVER; %1 is where the test listens, if it does
     QTest::addColumn<QString>("message");
 
-    QTest::newRow("no sound server")
-        << false << NotASoundServer::Manner::NeverAnswers
-        << "No sound: no sound output was found; start the desktop's sound server (PulseAudio, or PipeWire with its "
-           "PulseAudio service pipewire-pulse), or install pulseaudio.";
+    const QString noServer = QStringLiteral(
+        "No sound: no sound output was found; start the desktop's sound server (PulseAudio, or PipeWire with its "
+        "PulseAudio service pipewire-pulse), or install pulseaudio.");
+    QTest::newRow("no sound server") << false << NotASoundServer::Manner::NeverAnswers << "unix:%1" << noServer;
+    // libpulse takes no server from an empty address, and fails at once.
+    QTest::newRow("an invalid server address") << false << NotASoundServer::Manner::NeverAnswers << "" << noServer;
     QTest::newRow("a server that never answers")
-        << true << NotASoundServer::Manner::NeverAnswers
+        << true << NotASoundServer::Manner::NeverAnswers << "unix:%1"
         << "No sound: the sound server did not answer within 3 seconds; restart the desktop's sound server.";
     QTest::newRow("a server that hangs up")
-        << true << NotASoundServer::Manner::HangsUp
+        << true << NotASoundServer::Manner::HangsUp << "unix:%1"
         << "No sound: the sound server refused Fretmap (Connection terminated); restart the desktop's sound server.";
 }
 
@@ -205,6 +208,7 @@ void ChordPlayerTest::moduleSaysWhyInFull()
 {
     QFETCH(bool, listening);
     QFETCH(NotASoundServer::Manner, manner);
+    QFETCH(QString, address);
     QFETCH(QString, message);
 
     QTemporaryDir folder;
@@ -216,7 +220,7 @@ void ChordPlayerTest::moduleSaysWhyInFull()
         QVERIFY(server->listening());
     }
     const QByteArray before = qgetenv("PULSE_SERVER");
-    qputenv("PULSE_SERVER", "unix:" + socket.toLocal8Bit());
+    qputenv("PULSE_SERVER", address.replace(QLatin1String("%1"), socket).toLocal8Bit());
     const auto restore = qScopeGuard([&] { qputenv("PULSE_SERVER", before); });
 
     ChordPlayer player;

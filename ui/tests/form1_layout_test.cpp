@@ -627,13 +627,21 @@ void Form1LayoutTest::focusShows_data()
     QTest::addColumn<bool>("dark");
     QTest::addColumn<int>("picked"); // the list's pick before it takes the focus, -1 for none
     QTest::addColumn<int>("markedRow"); // where a list shows the focus
+    QTest::addColumn<QColor>("highlight"); // the desktop's focus colour, if not the theme's
+    QTest::addColumn<QColor>("frame");     // the colour of the board's focus frame, if the row checks it
 
     for (const bool dark : {false, true}) {
         const char* theme = dark ? "dark" : "light";
-        QTest::addRow("board, %s", theme) << "Picture1" << dark << -1 << -1;
-        QTest::addRow("untouched list, %s", theme) << "List1" << dark << -1 << 0;
-        QTest::addRow("picked row, %s", theme) << "List2" << dark << 2 << 2;
+        QTest::addRow("board, %s", theme) << "Picture1" << dark << -1 << -1 << QColor() << QColor();
+        QTest::addRow("untouched list, %s", theme) << "List1" << dark << -1 << 0 << QColor() << QColor();
+        QTest::addRow("picked row, %s", theme) << "List2" << dark << 2 << 2 << QColor() << QColor();
     }
+    // The board shows the focus in the desktop's colour, as other controls
+    // do; one too pale to see on its white paper gives way to the ink.
+    QTest::newRow("board, a deep blue highlight") << "Picture1" << false << -1 << -1 << QColor(0x1c, 0x71, 0xd8)
+                                                  << QColor(0x1c, 0x71, 0xd8);
+    QTest::newRow("board, a pale yellow highlight") << "Picture1" << false << -1 << -1 << QColor(0xff, 0xf3, 0xb0)
+                                                    << QColor(Qt::black);
 }
 
 // A keyboard user sees where the focus is: what the window shows of a
@@ -644,6 +652,8 @@ void Form1LayoutTest::focusShows()
     QFETCH(bool, dark);
     QFETCH(int, picked);
     QFETCH(int, markedRow);
+    QFETCH(QColor, highlight);
+    QFETCH(QColor, frame);
 
     std::optional<DarkDesktop> theme;
     if (dark) {
@@ -653,6 +663,11 @@ void Form1LayoutTest::focusShows()
         QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
     }
     QWidget* target = control(name.toLatin1().constData());
+    if (highlight.isValid()) {
+        QPalette palette = target->palette();
+        palette.setColor(QPalette::Highlight, highlight);
+        target->setPalette(palette);
+    }
     auto* list = qobject_cast<fretmap::SelectorList*>(target);
     if (!list)
         displayEntry(*m_form, fretmap::lookupChord(1)); // C: markers, a base fret and a name on the board
@@ -705,6 +720,8 @@ void Form1LayoutTest::focusShows()
                 if (!drawing.contains(x, y))
                     QCOMPARE(away.pixelColor(x, y), QColor(Qt::white)); // no frame without the focus
         QVERIFY(ringStandsOut(inside, QColor(Qt::white)));
+        if (frame.isValid())
+            QCOMPARE(focused.pixelColor(inside.topLeft()), frame);
         return;
     }
 

@@ -17,13 +17,19 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QSet>
+#include <QSignalSpy>
 #include <QSpinBox>
 #include <QTest>
 #include <QTimer>
+#include <QtGui/private/qguiapplication_p.h>
+#include <qpa/qplatformaccessibility.h>
+#include <qpa/qplatformintegration.h>
 
+#include <cmath>
 #include <memory>
 #include <optional>
 
@@ -98,6 +104,15 @@ QList<ListenWindow*> listenWindows()
             windows << window;
     }
     return windows;
+}
+
+// The objects a screen reader was told have a new value, in order.
+QList<const QObject*> valueChanges;
+
+void recordValueChange(QAccessibleEvent* event)
+{
+    if (event->type() == QAccessible::ValueChanged)
+        valueChanges << event->object();
 }
 
 // C before a note is heard.
@@ -319,6 +334,7 @@ void ListenWindowTest::verdicts_data()
     QTest::addColumn<QString>("summary");
     QTest::addColumn<QStringList>("said"); // the notices, up to the summary
     QTest::addColumn<int>("blocks");       // of 10 ms, taken at each poll
+    QTest::addColumn<int>("a4");           // set in the window before the chord is shown, in Hz
 
     const QList<int> c{48, 52, 55, 60, 64};
     const QList<double> inTune{0, 0, 0, 0, 0};
@@ -331,10 +347,15 @@ void ListenWindowTest::verdicts_data()
                                    "String 3, open, G3: right. String 2, fret 1, C4: play it now",
                                    "String 2, fret 1, C4: right. String 1, open, E4: play it now",
                                    "String 1, open, E4: right. 5 of 5 strings right"};
-    QTest::newRow("all right") << c << inTune << allRight << "5 of 5 strings right" << allRightSaid << 10;
+    QTest::newRow("all right") << c << inTune << allRight << "5 of 5 strings right" << allRightSaid << 10 << 440;
     // A desktop too busy to poll on time: the verdicts are the same.
     QTest::newRow("a quarter second taken at a time")
-        << c << inTune << allRight << "5 of 5 strings right" << allRightSaid << 25;
+        << c << inTune << allRight << "5 of 5 strings right" << allRightSaid << 25 << 440;
+    // A4 set in the window, then a chord displayed while it is closed: that
+    // chord too is checked against the A4 the guitar was tuned to.
+    const QList<double> at432(c.size(), 1200.0 * std::log2(432.0 / 440.0));
+    QTest::newRow("all right at A4 = 432 Hz") << c << at432 << allRight << "5 of 5 strings right" << allRightSaid << 10
+                                              << 432;
     // A fault changes its own row, the notice that says it, and the summary.
     const auto withFault = [](QStringList lines, const QString& right, const QString& fault, const QString& summary) {
         lines.replaceInStrings(right, fault);
@@ -346,16 +367,17 @@ void ListenWindowTest::verdicts_data()
     QTest::newRow("string 2 a fret low")
         << QList<int>{48, 52, 55, 59, 64} << inTune
         << withFault(allRight, "String 2, fret 1, C4: right", low, lowSummary) << lowSummary
-        << withFault(allRightSaid, "String 2, fret 1, C4: right", low, lowSummary) << 10;
+        << withFault(allRightSaid, "String 2, fret 1, C4: right", low, lowSummary) << 10 << 440;
     const QString sharpSummary = QStringLiteral("4 of 5 strings right; string 4 35 cents sharp");
     const QString sharp = QStringLiteral("String 4, fret 2, E3: E3, 35 cents sharp");
     QTest::newRow("string 4 35 cents sharp")
         << c << QList<double>{0, 35, 0, 0, 0} << withFault(allRight, "String 4, fret 2, E3: right", sharp, sharpSummary)
-        << sharpSummary << withFault(allRightSaid, "String 4, fret 2, E3: right", sharp, sharpSummary) << 10;
+        << sharpSummary << withFault(allRightSaid, "String 4, fret 2, E3: right", sharp, sharpSummary) << 10 << 440;
 }
 
 // C played string by string into the microphone: each row, as a screen
-// reader reads it, and each notice, as it speaks.
+// reader reads it, and each notice, as it speaks; and nothing else spoken
+// over them.
 void ListenWindowTest::verdicts()
 {
     QFETCH(QList<int>, notes);
@@ -364,6 +386,18 @@ void ListenWindowTest::verdicts()
     QFETCH(QString, summary);
     QFETCH(QStringList, said);
     QFETCH(int, blocks);
+    QFETCH(int, a4);
+
+    // Accessibility switched on as an assistive tool would.
+    QPlatformAccessibility* platform = QGuiApplicationPrivate::platformIntegration()->accessibility();
+    QVERIFY(platform);
+    valueChanges.clear();
+    const QAccessible::UpdateHandler previous = QAccessible::installUpdateHandler(recordValueChange);
+    platform->setActive(true);
+    const auto off = qScopeGuard([platform, previous] {
+        platform->setActive(false);
+        QAccessible::installUpdateHandler(previous);
+    });
 
     std::vector<float> sound;
     for (qsizetype i = 0; i < notes.size(); ++i) {
@@ -371,8 +405,11 @@ void ListenWindowTest::verdicts()
         sound.insert(sound.end(), string.begin(), string.end());
     }
     ListenWindow* window = makeWindow(sound, static_cast<std::size_t>(blocks));
+    window->findChild<QSpinBox*>(QStringLiteral("referencePitch"))->setValue(a4);
     window->setBoard(BoardContent::Chord, kC);
     NoticeRecorder notices(window->findChild<QWidget*>(QStringLiteral("spokenNotice")), &m_log.takes);
+    auto* level = window->findChild<QProgressBar*>(QStringLiteral("inputLevel"));
+    QSignalSpy levelMoves(level, &QProgressBar::valueChanged);
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window));
 
@@ -396,6 +433,10 @@ void ListenWindowTest::verdicts()
             read << list->child(i)->text(QAccessible::Name);
     }
     QCOMPARE(read, rows);
+    // The level meter follows the sound, but not as news: a screen reader
+    // would speak its every move over the verdicts.
+    QVERIFY(!levelMoves.isEmpty());
+    QCOMPARE(valueChanges.count(level), 0);
 }
 
 void ListenWindowTest::startingAgain_data()
