@@ -5,6 +5,7 @@
 #include "qt_text.h"
 #include "screen_reader.h"
 #include "sound_module.h"
+#include "tuner_needle.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -15,7 +16,6 @@
 #include <QKeySequence>
 #include <QLabel>
 #include <QListWidget>
-#include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QShowEvent>
@@ -24,9 +24,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <array>
 #include <cmath>
-#include <span>
 #include <stdexcept>
 #include <string_view>
 
@@ -37,15 +35,11 @@ namespace {
 constexpr std::string_view kTitle = "Fretmap: listen";
 constexpr std::string_view kDefaultInput = "Default input";
 constexpr std::string_view kNoInput = "None";
-constexpr std::string_view kNoNote = "No note";
 constexpr std::string_view kInTuneSign = "\u2713 in tune";
 // The open string of standard tuning nearest the pitch, the one a guitarist
 // tunes with it.
 constexpr std::string_view kNearestString = "Nearest open string: %1 (%2)";
 constexpr std::string_view kLongestReading = "C#4, 50 cents sharp";
-constexpr std::string_view kNothingShownToCheck = "No chord shown: nothing to check";
-constexpr std::string_view kUnknownChordToCheck = "Unknown chord: nothing to check";
-constexpr std::string_view kCheckUnderway = "Play the strings one at a time, the lowest first";
 constexpr std::string_view kStartAgainKey = "F5";
 constexpr std::string_view kSpeakTunerKey = "Ctrl+T";
 
@@ -53,17 +47,8 @@ constexpr std::string_view kSpeakTunerKey = "Ctrl+T";
 // tuner to move 15 times a second and more, and for a verdict to follow its
 // note at once.
 constexpr int kPollMilliseconds = 15;
-// The steps the sound taken at a poll is followed in: the tuner takes a
-// pitch at each, a hundred times a second of sound.
-constexpr int kStepsPerSecond = 100;
 // The level meter's scale, in dB of full scale.
 constexpr int kQuietestLevel = -60;
-// The tuner says a reading no more often than this, in seconds of sound,
-// and a new one only when it has moved this many cents.
-constexpr double kTunerSpeechSpacing = 1.0;
-constexpr double kTunerSpeechCents = 5.0;
-// The needle's scale, either side of the note, in cents.
-constexpr double kNeedleRange = 50.0;
 
 // How a row of the check looks: a glyph and an ink that say the same as its
 // words, for those who read the list at a glance.
@@ -145,76 +130,6 @@ QString glyphOf(const StringCheck& check)
 
 } // namespace
 
-// The tuner's needle: a scale of a quarter tone either side of the note,
-// the band that counts as in tune at its middle, and the needle where the
-// pitch is. No needle without a reading.
-class TunerNeedle : public QWidget {
-public:
-    explicit TunerNeedle(QWidget* parent)
-        : QWidget(parent)
-    {
-        setObjectName(QStringLiteral("tunerNeedle"));
-        setAccessibleName(QStringLiteral("Tuning needle"));
-        setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    }
-
-    void setReading(const std::optional<TunerReading>& reading)
-    {
-        const auto place = [](const std::optional<TunerReading>& r) {
-            return r ? std::optional<double>(std::clamp(r->cents, -kNeedleRange, kNeedleRange)) : std::nullopt;
-        };
-        if (place(reading) == place(m_reading))
-            return;
-        m_reading = reading;
-        update();
-    }
-
-    QSize sizeHint() const override
-    {
-        const QFontMetrics metrics = fontMetrics();
-        return {metrics.averageCharWidth() * 40, metrics.lineSpacing() * 3};
-    }
-
-protected:
-    void paintEvent(QPaintEvent* /*event*/) override
-    {
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        const QFontMetrics metrics = fontMetrics();
-        const int margin = metrics.horizontalAdvance(QStringLiteral("\u266D ")) + 2;
-        const double left = margin;
-        const double width = this->width() - 2.0 * margin;
-        const auto x = [&](double cents) { return left + width * (cents + kNeedleRange) / (2.0 * kNeedleRange); };
-        const QColor ink = palette().color(QPalette::WindowText);
-        const double top = 2.0;
-        const double bottom = height() - 2.0;
-        const double scaleY = bottom - metrics.lineSpacing() * 0.5;
-
-        // The in-tune band, in the palette's colours, so it reads in any theme.
-        painter.fillRect(QRectF(x(-kInTuneCents), top, x(kInTuneCents) - x(-kInTuneCents), bottom - top),
-                         palette().color(QPalette::Midlight));
-        painter.setPen(QPen(ink, 1.0));
-        painter.drawLine(QPointF(x(-kNeedleRange), scaleY), QPointF(x(kNeedleRange), scaleY));
-        for (int cents = -50; cents <= 50; cents += 10) {
-            const double tick = scaleY - metrics.lineSpacing() * (cents == 0 ? 0.7 : 0.4);
-            painter.drawLine(QPointF(x(cents), tick), QPointF(x(cents), scaleY));
-        }
-        painter.drawText(QRectF(0, scaleY - metrics.lineSpacing(), margin, 2.0 * metrics.lineSpacing()),
-                         Qt::AlignCenter, QStringLiteral("\u266D"));
-        painter.drawText(QRectF(width + margin, scaleY - metrics.lineSpacing(), margin, 2.0 * metrics.lineSpacing()),
-                         Qt::AlignCenter, QStringLiteral("\u266F"));
-        if (!m_reading)
-            return;
-        const double at = x(std::clamp(m_reading->cents, -kNeedleRange, kNeedleRange));
-        painter.setPen(QPen(palette().color(QPalette::Highlight), std::max(3.0, metrics.lineSpacing() / 5.0),
-                            Qt::SolidLine, Qt::RoundCap));
-        painter.drawLine(QPointF(at, top + 2.0), QPointF(at, bottom));
-    }
-
-private:
-    std::optional<TunerReading> m_reading;
-};
-
 ListenWindow::ListenWindow(QWidget* parent)
     : QWidget(parent, Qt::Window)
     , m_openInput(&ListenWindow::openModuleInput)
@@ -253,7 +168,7 @@ ListenWindow::ListenWindow(QWidget* parent)
     auto* speakTuner = new QAction(this);
     speakTuner->setObjectName(QStringLiteral("speakTuner"));
     speakTuner->setShortcut(QKeySequence(toQString(kSpeakTunerKey)));
-    connect(speakTuner, &QAction::triggered, this, [this] { this->speakTuner(true); });
+    connect(speakTuner, &QAction::triggered, this, &ListenWindow::speakTuner);
     addAction(speakTuner);
 
     setBoard(BoardContent::NothingShown);
@@ -394,10 +309,7 @@ std::vector<AudioInputDevice> ListenWindow::listModuleInputs(QString& problem)
 
 void ListenWindow::setBoard(BoardContent content, const FretboardState& state)
 {
-    m_content = content;
-    m_state = state;
-    m_check = content == BoardContent::Chord ? ChordCheck(state, m_tuner.referencePitch()) : ChordCheck();
-    restartCheck(isVisible());
+    showChanges(m_session.setBoard(content, state)); // said only while shown
 }
 
 // Only the window's own showing and hiding: the window system's (a
@@ -437,9 +349,10 @@ void ListenWindow::openInput()
 {
     QString problem;
     m_input = m_openInput(m_inputChooser->currentData().toString().toStdString(), problem);
+    ListenUpdate started;
     if (m_input) {
         try {
-            m_listener.emplace(m_input->sampleRate());
+            started = m_session.start(m_input->sampleRate());
         } catch (const std::invalid_argument& error) {
             problem = QString::fromUtf8(error.what());
             m_input.reset();
@@ -451,11 +364,7 @@ void ListenWindow::openInput()
     }
     m_inputProblem->hide();
     m_inputName->setText(QString::fromStdString(m_input->description()));
-    m_tuner = Tuner();
-    m_tuner.setReferencePitch(m_referencePitch->value());
-    m_spokenReading.reset();
-    m_spokenAt.reset();
-    restartCheck(true);
+    showChanges(started);
     m_poll->start();
 }
 
@@ -464,10 +373,10 @@ void ListenWindow::stopListening()
 {
     m_poll->stop();
     m_input.reset();
-    m_listener.reset();
+    const ListenUpdate stopped = m_session.stop();
     m_inputName->setText(toQString(kNoInput));
     m_inputLevel->setValue(kQuietestLevel);
-    showTuner();
+    showChanges(stopped);
 }
 
 // The inputs as the server lists them now; the one chosen stays chosen
@@ -504,11 +413,6 @@ void ListenWindow::reportProblem(const QString& problem)
     say(text);
 }
 
-double ListenWindow::seconds() const
-{
-    return m_listener ? static_cast<double>(m_listener->samplesHeard()) / m_listener->sampleRate() : 0.0;
-}
-
 // Takes what the input recorded since the last time, and follows it: the
 // level, the check, the tuner.
 void ListenWindow::listen()
@@ -517,86 +421,26 @@ void ListenWindow::listen()
         return;
     std::vector<float> samples;
     const std::string stopped = m_input->take(samples);
-    const auto before = m_check.strings();
-    // In steps of the sound's own time, however much arrived since the last
-    // poll: a busy desktop polls late, and the tuner and the check go by
-    // the sound, not by the polls.
-    const auto step = static_cast<std::size_t>(std::max(1, m_listener->sampleRate() / kStepsPerSecond));
-    for (std::size_t from = 0; from < samples.size(); from += step) {
-        m_listener->feed(std::span(samples).subspan(from, std::min(step, samples.size() - from)));
-        hearNotes();
-        std::optional<double> frequency;
-        if (const auto pitch = m_listener->currentPitch())
-            frequency = pitch->frequency;
-        m_tuner.update(frequency, seconds());
-    }
+    const ListenUpdate heard = m_session.feed(samples);
     samples.clear(); // nothing heard is kept
     {
         // A screen reader would speak the meter's every move over the
         // verdicts; it reads the level when the user goes to the meter.
         const QuietAccessibility quiet;
-        m_inputLevel->setValue(std::clamp(static_cast<int>(std::lround(m_listener->level())), kQuietestLevel, 0));
+        const double level = m_session.level().value_or(kQuietestLevel);
+        m_inputLevel->setValue(std::clamp(static_cast<int>(std::lround(level)), kQuietestLevel, 0));
     }
-    const bool spoke = sayVerdicts(before);
-    showTuner();
-    // The tuner keeps quiet while the check waits for a string, and while a
-    // verdict is said: the two would speak over each other.
-    if (!spoke && (!m_check.hasChord() || m_check.finished()))
-        speakTuner(false);
+    showChanges(heard);
     if (!stopped.empty()) {
         stopListening();
         reportProblem(QString::fromStdString(stopped));
     }
 }
 
-// Each note that settled goes to the check, at the time it was heard.
-void ListenWindow::hearNotes()
-{
-    const double rate = m_listener->sampleRate();
-    for (const HeardNote& note : m_listener->takeSettledNotes()) {
-        const double settled = static_cast<double>(note.settled) / rate;
-        m_check.elapse(settled); // a turn that ran out before the note came
-        m_check.hear(note.frequency, static_cast<double>(note.onset) / rate, settled);
-    }
-    m_check.elapse(seconds());
-}
-
-// What the check wrote since `before` is shown and said at once, with the
-// string to play next or the summary; returns whether anything was said.
-bool ListenWindow::sayVerdicts(const std::array<StringCheck, kStringCount>& before)
-{
-    QStringList written;
-    // In the order played: the lowest string first.
-    for (std::size_t i = kStringCount; i-- > 0;) {
-        if (before[i].status != StringStatus::Judged && m_check.strings()[i].status == StringStatus::Judged)
-            written << QString::fromStdString(describeStringCheck(m_check.strings()[i]));
-    }
-    if (written.isEmpty())
-        return false;
-    if (const auto next = m_check.current())
-        written << QString::fromStdString(describeStringCheck(m_check.strings()[static_cast<std::size_t>(*next - 1)]));
-    else
-        written << QString::fromStdString(m_check.summary());
-    showCheck();
-    sayForCheck(written.join(QStringLiteral(". ")));
-    return true;
-}
-
-// A notice of the check, which the tuner must not speak over: a screen
-// reader reads a notice when it comes to it, and by then a second one
-// would have taken its place. The tuner waits its usual spacing, and the
-// note that was just judged is no news to it.
-void ListenWindow::sayForCheck(const QString& text)
-{
-    say(text);
-    m_spokenAt = seconds();
-    m_spokenReading = m_tuner.reading();
-}
-
 void ListenWindow::showTuner()
 {
-    const std::optional<TunerReading> reading = m_listener ? m_tuner.reading() : std::nullopt;
-    const QString text = reading ? QString::fromStdString(describeTunerReading(*reading)) : toQString(kNoNote);
+    const std::optional<TunerReading> reading = m_session.tunerReading();
+    const QString text = QString::fromStdString(m_session.tunerPhrase());
     if (m_tunerReading->text() != text) {
         m_tunerReading->setText(text);
         m_tunerReading->setAccessibleName(text);
@@ -610,85 +454,49 @@ void ListenWindow::showTuner()
     m_needle->setReading(reading);
 }
 
-// Says the reading when it is new: a note taken, or moved by 5 cents or
-// more since it was last said, and never more than once a second; on
-// demand, whatever it is.
-void ListenWindow::speakTuner(bool onDemand)
+// Whatever the tuner reads, said on demand.
+void ListenWindow::speakTuner()
 {
-    const std::optional<TunerReading> reading = m_listener ? m_tuner.reading() : std::nullopt;
-    if (onDemand) {
-        say(reading ? QString::fromStdString(describeTunerReading(*reading)) : toQString(kNoNote));
-        return;
-    }
-    if (!reading) {
-        m_spokenReading.reset(); // the next note is news, even the same one
-        return;
-    }
-    if (m_spokenAt && seconds() - *m_spokenAt < kTunerSpeechSpacing)
-        return;
-    const QString phrase = QString::fromStdString(describeTunerReading(*reading));
-    if (m_spokenReading
-        && (phrase == QString::fromStdString(describeTunerReading(*m_spokenReading))
-            || (m_spokenReading->note == reading->note
-                && std::abs(m_spokenReading->cents - reading->cents) < kTunerSpeechCents)))
-        return; // nothing new to say: "in tune" and "in tune" again is no news
-    m_spokenReading = reading;
-    m_spokenAt = seconds();
-    say(phrase);
+    say(QString::fromStdString(m_session.tunerPhrase()));
 }
 
-// A new A4: the tuner reads against it, and the check starts again
-// against it.
 void ListenWindow::setReferencePitch(int hertz)
 {
-    m_tuner.setReferencePitch(hertz);
-    if (m_content == BoardContent::Chord)
-        m_check = ChordCheck(m_state, hertz);
-    restartCheck(false);
+    showChanges(m_session.setReferencePitch(hertz));
 }
 
 void ListenWindow::startAgain()
 {
-    restartCheck(true);
+    showChanges(m_session.startAgain());
 }
 
-void ListenWindow::restartCheck(bool speak)
+void ListenWindow::showChanges(const ListenUpdate& update)
 {
-    m_check.restart(seconds());
-    showCheck();
-    if (!speak)
-        return;
-    if (const auto next = m_check.current())
-        sayForCheck(QString::fromStdString(describeStringCheck(m_check.strings()[static_cast<std::size_t>(*next - 1)])));
-    else
-        sayForCheck(m_checkSummary->text());
+    if (update.checkChanged)
+        showCheck();
+    if (update.tunerChanged)
+        showTuner();
+    for (const std::string& text : update.said)
+        say(QString::fromStdString(text));
 }
 
 void ListenWindow::showCheck()
 {
     const QColor field = m_stringChecks->palette().color(QPalette::Base);
+    const ChordCheck& checked = m_session.check();
+    const auto phrases = m_session.rows();
     for (int row = 0; row < kStringCount; ++row) {
-        const StringCheck& check = m_check.strings()[static_cast<std::size_t>(row)];
-        const QString phrase = m_check.hasChord()
-            ? QString::fromStdString(describeStringCheck(check))
-            : QStringLiteral("String %1: nothing to check").arg(row + 1);
+        const StringCheck& check = checked.strings()[static_cast<std::size_t>(row)];
+        const QString phrase = QString::fromStdString(phrases[static_cast<std::size_t>(row)]);
         QListWidgetItem* item = m_stringChecks->item(row);
-        item->setText((m_check.hasChord() ? glyphOf(check) : QStringLiteral("\u00B7")) + QStringLiteral("  ") + phrase);
+        item->setText((checked.hasChord() ? glyphOf(check) : QStringLiteral("\u00B7")) + QStringLiteral("  ") + phrase);
         item->setData(Qt::AccessibleTextRole, phrase);
-        item->setForeground(inkOn(m_check.hasChord() ? toneOf(check) : Tone::Plain, field));
+        item->setForeground(inkOn(checked.hasChord() ? toneOf(check) : Tone::Plain, field));
         QFont font = m_stringChecks->font();
         font.setBold(check.status == StringStatus::PlayNow); // the string to play now stands out
         item->setFont(font);
     }
-    QString summary;
-    switch (m_content) {
-    case BoardContent::NothingShown: summary = toQString(kNothingShownToCheck); break;
-    case BoardContent::UnknownChord: summary = toQString(kUnknownChordToCheck); break;
-    case BoardContent::Chord:
-        summary = m_check.finished() ? QString::fromStdString(m_check.summary()) : toQString(kCheckUnderway);
-        break;
-    }
-    m_checkSummary->setText(summary);
+    m_checkSummary->setText(QString::fromStdString(m_session.summary()));
 }
 
 void ListenWindow::say(const QString& text)

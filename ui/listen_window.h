@@ -2,17 +2,13 @@
 
 #include "fretboard/fretboard_view.h"
 #include "sound/audio_input.h"
-#include "sound/chord_check.h"
-#include "sound/note_listener.h"
-#include "sound/tuner.h"
+#include "sound/listen_session.h"
 
 #include <QString>
 #include <QWidget>
 
-#include <array>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,15 +25,8 @@ namespace fretmap {
 class SpokenNotice;
 class TunerNeedle;
 
-// What the board shows, for the check.
-enum class BoardContent {
-    NothingShown, // before the first display
-    UnknownChord, // a chord the chart does not know
-    Chord
-};
-
 // The listening window: a tuner, and the check of the chord on the board
-// played string by string. It listens to the desktop's input only while it
+// played string by string, as its ListenSession follows them. It listens to the desktop's input only while it
 // is shown: the input is opened when it is shown and closed when it is
 // hidden or closed, and nothing heard is kept.
 class ListenWindow : public QWidget {
@@ -83,28 +72,18 @@ private:
     void chooseInput(int index);
     void reportProblem(const QString& problem);
     void listen();
-    void hearNotes();
-    bool sayVerdicts(const std::array<StringCheck, kStringCount>& before);
-    void showTuner();
-    void sayForCheck(const QString& text);
-    void speakTuner(bool onDemand);
+    void speakTuner();
     void setReferencePitch(int hertz);
     void startAgain();
-    void restartCheck(bool speak);
+    void showChanges(const ListenUpdate& update);
+    void showTuner();
     void showCheck();
     void say(const QString& text);
-    double seconds() const;
 
     InputFactory m_openInput;
     InputLister m_listInputs;
     std::unique_ptr<AudioInput> m_input;
-    std::optional<NoteListener> m_listener; // follows the open input, from its first sample
-    Tuner m_tuner;
-    BoardContent m_content = BoardContent::NothingShown;
-    FretboardState m_state;
-    ChordCheck m_check;
-    std::optional<TunerReading> m_spokenReading; // what the tuner said last
-    std::optional<double> m_spokenAt;            // when, in seconds of sound
+    ListenSession m_session; // listens to the open input, from its first sample
 
     QTimer* m_poll;
     QComboBox* m_inputChooser;

@@ -103,23 +103,6 @@ inline std::vector<float> steadyTone(double hertz, double seconds)
     return sound;
 }
 
-// A tone that glides evenly in pitch from `from` to `to` Hz over `seconds`,
-// with the same harmonics.
-inline std::vector<float> glidingTone(double from, double to, double seconds)
-{
-    std::vector<float> sound(static_cast<std::size_t>(seconds * FakeInput::kRate));
-    double phase = 0.0; // in cycles of the fundamental
-    for (std::size_t n = 0; n < sound.size(); ++n) {
-        const double t = static_cast<double>(n) / FakeInput::kRate;
-        double value = 0.0;
-        for (int partial = 1; partial <= 4; ++partial)
-            value += std::sin(2.0 * std::numbers::pi * partial * phase) / partial;
-        sound[n] = static_cast<float>(0.3 * value);
-        phase += from * std::pow(to / from, t / seconds) / FakeInput::kRate;
-    }
-    return sound;
-}
-
 inline std::vector<float> silence(double seconds)
 {
     return std::vector<float>(static_cast<std::size_t>(seconds * FakeInput::kRate), 0.0F);

@@ -1,0 +1,242 @@
+#include "listen_session.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <utility>
+
+namespace fretmap {
+
+namespace {
+
+constexpr std::string_view kNothingShownToCheck = "No chord shown: nothing to check";
+constexpr std::string_view kUnknownChordToCheck = "Unknown chord: nothing to check";
+constexpr std::string_view kCheckUnderway = "Play the strings one at a time, the lowest first";
+// The tuner says a reading no more often than this, in seconds of sound,
+// and a new one only when it has moved this many cents.
+constexpr double kTunerSpeechSpacing = 1.0;
+constexpr double kTunerSpeechCents = 5.0;
+
+bool sameReading(const std::optional<TunerReading>& a, const std::optional<TunerReading>& b)
+{
+    if (!a || !b)
+        return !a && !b;
+    return a->note == b->note && a->cents == b->cents && a->nearestString == b->nearestString;
+}
+
+std::string describeString(const ChordCheck& check, int string)
+{
+    return describeStringCheck(check.strings()[static_cast<std::size_t>(string - 1)]);
+}
+
+} // namespace
+
+ListenUpdate ListenSession::start(int sampleRate)
+{
+    m_listener.emplace(sampleRate);
+    const double referencePitch = m_tuner.referencePitch();
+    m_tuner = Tuner();
+    m_tuner.setReferencePitch(referencePitch);
+    m_spokenReading.reset();
+    m_spokenAt.reset();
+    ListenUpdate update;
+    restartCheck(true, update);
+    return noteTunerChange(update);
+}
+
+ListenUpdate ListenSession::stop()
+{
+    m_listener.reset();
+    ListenUpdate update;
+    return noteTunerChange(update);
+}
+
+ListenUpdate ListenSession::feed(std::span<const float> samples)
+{
+    ListenUpdate update;
+    if (!m_listener)
+        return update;
+    const auto before = m_check.strings();
+    // In steps of the sound's own time, wherever the blocks begin and end:
+    // a busy desktop polls late, and the tuner and the check go by the
+    // sound, not by the polls.
+    const auto step = static_cast<std::uint64_t>(std::max(1, m_listener->sampleRate() / kListenStepsPerSecond));
+    while (!samples.empty()) {
+        const auto toStep = static_cast<std::size_t>(step - m_listener->samplesHeard() % step);
+        const std::size_t count = std::min(toStep, samples.size());
+        m_listener->feed(samples.first(count));
+        samples = samples.subspan(count);
+        if (m_listener->samplesHeard() % step != 0)
+            break; // the rest of the step comes with the next feed
+        hearNotes();
+        std::optional<double> frequency;
+        if (const auto pitch = m_listener->currentPitch())
+            frequency = pitch->frequency;
+        m_tuner.update(frequency, seconds());
+    }
+    const bool spoke = sayVerdicts(before, update);
+    // The tuner keeps quiet while the check waits for a string, and while a
+    // verdict is said: the two would speak over each other.
+    if (!spoke && (!m_check.hasChord() || m_check.finished()))
+        sayTunerNews(update);
+    return noteTunerChange(update);
+}
+
+// Each note that settled goes to the check, at the time it was heard.
+void ListenSession::hearNotes()
+{
+    const double rate = m_listener->sampleRate();
+    for (const HeardNote& note : m_listener->takeSettledNotes()) {
+        const double settled = static_cast<double>(note.settled) / rate;
+        m_check.elapse(settled); // a turn that ran out before the note came
+        m_check.hear(note.frequency, static_cast<double>(note.onset) / rate, settled);
+    }
+    m_check.elapse(seconds());
+}
+
+// What the check wrote since `before` is said at once, with the string to
+// play next or the summary; returns whether anything was said.
+bool ListenSession::sayVerdicts(const std::array<StringCheck, kStringCount>& before, ListenUpdate& update)
+{
+    std::string written;
+    // In the order played: the lowest string first.
+    for (std::size_t i = kStringCount; i-- > 0;) {
+        if (before[i].status != StringStatus::Judged && m_check.strings()[i].status == StringStatus::Judged)
+            written += describeStringCheck(m_check.strings()[i]) + ". ";
+    }
+    if (written.empty())
+        return false;
+    if (const auto next = m_check.current())
+        written += describeString(m_check, *next);
+    else
+        written += m_check.summary();
+    update.checkChanged = true;
+    sayForCheck(std::move(written), update);
+    return true;
+}
+
+// A notice of the check, which the tuner must not speak over: a screen
+// reader reads a notice when it comes to it, and by then a second one
+// would have taken its place. The tuner waits its usual spacing, and the
+// note that was just judged is no news to it.
+void ListenSession::sayForCheck(std::string text, ListenUpdate& update)
+{
+    update.said.push_back(std::move(text));
+    m_spokenAt = seconds();
+    m_spokenReading = m_tuner.reading();
+}
+
+// Says the reading when it is new: a note taken, or moved by 5 cents or
+// more since it was last said, and never more than once a second.
+void ListenSession::sayTunerNews(ListenUpdate& update)
+{
+    const std::optional<TunerReading> reading = tunerReading();
+    if (!reading) {
+        m_spokenReading.reset(); // the next note is news, even the same one
+        return;
+    }
+    if (m_spokenAt && seconds() - *m_spokenAt < kTunerSpeechSpacing)
+        return;
+    std::string phrase = describeTunerReading(*reading);
+    if (m_spokenReading
+        && (phrase == describeTunerReading(*m_spokenReading)
+            || (m_spokenReading->note == reading->note
+                && std::abs(m_spokenReading->cents - reading->cents) < kTunerSpeechCents)))
+        return; // nothing new to say: "in tune" and "in tune" again is no news
+    m_spokenReading = reading;
+    m_spokenAt = seconds();
+    update.said.push_back(std::move(phrase));
+}
+
+ListenUpdate ListenSession::setBoard(BoardContent content, const FretboardState& state)
+{
+    m_content = content;
+    m_state = state;
+    m_check = content == BoardContent::Chord ? ChordCheck(state, m_tuner.referencePitch()) : ChordCheck();
+    ListenUpdate update;
+    restartCheck(true, update);
+    return noteTunerChange(update);
+}
+
+ListenUpdate ListenSession::setReferencePitch(double hertz)
+{
+    m_tuner.setReferencePitch(hertz);
+    if (m_content == BoardContent::Chord)
+        m_check = ChordCheck(m_state, hertz);
+    ListenUpdate update;
+    restartCheck(false, update);
+    return noteTunerChange(update);
+}
+
+ListenUpdate ListenSession::startAgain()
+{
+    ListenUpdate update;
+    restartCheck(true, update);
+    return noteTunerChange(update);
+}
+
+void ListenSession::restartCheck(bool speak, ListenUpdate& update)
+{
+    m_check.restart(seconds());
+    update.checkChanged = true;
+    if (!speak)
+        return;
+    if (const auto next = m_check.current())
+        sayForCheck(describeString(m_check, *next), update);
+    else
+        sayForCheck(summary(), update);
+}
+
+// Whether the reading moved since the last update said so.
+ListenUpdate& ListenSession::noteTunerChange(ListenUpdate& update)
+{
+    const std::optional<TunerReading> reading = tunerReading();
+    update.tunerChanged = !sameReading(reading, m_shownReading);
+    m_shownReading = reading;
+    return update;
+}
+
+std::array<std::string, kStringCount> ListenSession::rows() const
+{
+    std::array<std::string, kStringCount> rows;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        rows[i] = m_check.hasChord() ? describeStringCheck(m_check.strings()[i])
+                                     : "String " + std::to_string(i + 1) + ": nothing to check";
+    }
+    return rows;
+}
+
+std::string ListenSession::summary() const
+{
+    switch (m_content) {
+    case BoardContent::NothingShown: return std::string(kNothingShownToCheck);
+    case BoardContent::UnknownChord: return std::string(kUnknownChordToCheck);
+    case BoardContent::Chord: break;
+    }
+    return m_check.finished() ? m_check.summary() : std::string(kCheckUnderway);
+}
+
+std::optional<TunerReading> ListenSession::tunerReading() const
+{
+    return m_listener ? m_tuner.reading() : std::nullopt;
+}
+
+std::string ListenSession::tunerPhrase() const
+{
+    const std::optional<TunerReading> reading = tunerReading();
+    return reading ? describeTunerReading(*reading) : std::string(kNoNote);
+}
+
+std::optional<double> ListenSession::level() const
+{
+    return m_listener ? std::optional<double>(m_listener->level()) : std::nullopt;
+}
+
+double ListenSession::seconds() const
+{
+    return m_listener ? static_cast<double>(m_listener->samplesHeard()) / m_listener->sampleRate() : 0.0;
+}
+
+} // namespace fretmap
