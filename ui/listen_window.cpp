@@ -454,8 +454,12 @@ void ListenWindow::fitHeightToWidth()
 void ListenWindow::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
-    if (!event->spontaneous())
-        startListening();
+    if (event->spontaneous())
+        return;
+    startListening();
+    // A problem just shown takes lines: the window is mapped at the height
+    // they need, rather than left for the window manager to grow it later.
+    fitHeightToWidth();
 }
 
 void ListenWindow::hideEvent(QHideEvent* event)
