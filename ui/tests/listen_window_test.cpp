@@ -132,11 +132,13 @@ QString checkLayoutFault(QWidget* window)
     const QImage shown = whole.copy(QRect(at, alone.size()));
     for (int y = 0; y < alone.height(); ++y) {
         for (int x = 0; x < alone.width(); ++x) {
-            if (shown.pixel(x, y) != alone.pixel(x, y))
-                return QStringLiteral("ink over the list's field at (%1, %2), row %3")
-                    .arg(x)
-                    .arg(y)
-                    .arg(list->row(list->itemAt((QPointF(x, y) / ratio).toPoint())) + 1);
+            if (shown.pixel(x, y) == alone.pixel(x, y))
+                continue;
+            const int row = list->row(list->itemAt((QPointF(x, y) / ratio).toPoint()));
+            return QStringLiteral("ink over the list's field at (%1, %2)%3")
+                .arg(x)
+                .arg(y)
+                .arg(row < 0 ? QString() : QStringLiteral(", on row %1").arg(row + 1));
         }
     }
     return {};
