@@ -18,6 +18,7 @@
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QShowEvent>
 #include <QSpinBox>
 #include <QTimer>
@@ -130,6 +131,38 @@ QString glyphOf(const StringCheck& check)
 
 } // namespace
 
+// The check's six rows, each as high as its own words need, the bold one
+// too, and as wide as the longest phrase a row can hold: the list never
+// scrolls. Its size follows the rows, the font and the style.
+class StringCheckList : public QListWidget {
+public:
+    explicit StringCheckList(QWidget* parent)
+        : QListWidget(parent)
+    {
+        setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+        setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        // A row's text or font changes its height; font and style changes
+        // reach the layout by themselves.
+        connect(model(), &QAbstractItemModel::dataChanged, this, &QWidget::updateGeometry);
+        connect(model(), &QAbstractItemModel::rowsInserted, this, &QWidget::updateGeometry);
+    }
+
+    QSize sizeHint() const override
+    {
+        int rows = 0;
+        for (int row = 0; row < count(); ++row)
+            rows += sizeHintForRow(row);
+        QFont bold = font();
+        bold.setBold(true);
+        const QString longest = QStringLiteral("\u266F  String 5, fret 10, C#4: C#4, 35 cents sharp");
+        const int phrase = std::max(fontMetrics().horizontalAdvance(longest),
+                                    QFontMetrics(bold).horizontalAdvance(longest));
+        return {phrase + fontMetrics().averageCharWidth() * 4 + 2 * frameWidth(), rows + 2 * frameWidth()};
+    }
+    QSize minimumSizeHint() const override { return sizeHint(); }
+};
+
 ListenWindow::ListenWindow(QWidget* parent)
     : QWidget(parent, Qt::Window)
     , m_openInput(&ListenWindow::openModuleInput)
@@ -144,7 +177,7 @@ ListenWindow::ListenWindow(QWidget* parent)
     , m_inTuneSign(new QLabel(this))
     , m_nearestString(new QLabel(this))
     , m_needle(new TunerNeedle(this))
-    , m_stringChecks(new QListWidget(this))
+    , m_stringChecks(new StringCheckList(this))
     , m_checkSummary(new QLabel(this))
     , m_startAgain(new QPushButton(QStringLiteral("Start again"), this))
     , m_notice(new SpokenNotice(this))
@@ -245,15 +278,6 @@ void ListenWindow::createControls()
     m_stringChecks->setSelectionMode(QAbstractItemView::NoSelection);
     for (int string = 1; string <= kStringCount; ++string)
         m_stringChecks->addItem(QString());
-    const QFontMetrics metrics = m_stringChecks->fontMetrics();
-    // Six rows and the longest phrase a row can hold, with no scrolling.
-    const QString longest = QStringLiteral("\u266F  String 5, fret 10, C#4: C#4, 35 cents sharp");
-    m_stringChecks->setMinimumWidth(metrics.horizontalAdvance(longest) + metrics.averageCharWidth() * 4
-                                    + 2 * m_stringChecks->frameWidth());
-    m_stringChecks->setFixedHeight(m_stringChecks->sizeHintForRow(0) * kStringCount
-                                   + 2 * m_stringChecks->frameWidth());
-    m_stringChecks->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_stringChecks->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_checkSummary->setObjectName(QStringLiteral("checkSummary"));
     m_checkSummary->setWordWrap(true);
     m_startAgain->setObjectName(QStringLiteral("startAgain"));
@@ -312,13 +336,42 @@ void ListenWindow::setBoard(BoardContent content, const FretboardState& state)
     showChanges(m_session.setBoard(content, state)); // said only while shown
 }
 
+bool ListenWindow::event(QEvent* event)
+{
+    const bool handled = QWidget::event(event);
+    if (event->type() == QEvent::LayoutRequest)
+        fitHeightToWidth(); // the layout has taken its new sizes
+    return handled;
+}
+
+void ListenWindow::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    fitHeightToWidth();
+}
+
+// A window's least size comes from its layout's, which counts a wrapped
+// label's lines at the label's widest: at the window's own width a
+// problem's lines need more, and the layout would lay the summary over the
+// rows. The least height is what the layout needs at the width it has.
+void ListenWindow::fitHeightToWidth()
+{
+    const int needed = std::max(layout()->totalMinimumSize().height(), layout()->totalHeightForWidth(width()));
+    if (minimumHeight() != needed)
+        setMinimumHeight(needed);
+}
+
 // Only the window's own showing and hiding: the window system's (a
 // minimised window) leave the listening as it is.
 void ListenWindow::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
-    if (!event->spontaneous())
-        startListening();
+    if (event->spontaneous())
+        return;
+    startListening();
+    // A problem just shown takes lines: the window is mapped at the height
+    // they need, rather than left for the window manager to grow it later.
+    fitHeightToWidth();
 }
 
 void ListenWindow::hideEvent(QHideEvent* event)
@@ -331,8 +384,10 @@ void ListenWindow::hideEvent(QHideEvent* event)
 void ListenWindow::changeEvent(QEvent* event)
 {
     QWidget::changeEvent(event);
-    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::StyleChange)
-        showCheck(); // the rows' inks suit the new field
+    // The rows' inks suit the new field, and their fonts follow the list's.
+    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::StyleChange
+        || event->type() == QEvent::FontChange)
+        showCheck();
 }
 
 void ListenWindow::startListening()

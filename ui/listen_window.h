@@ -59,12 +59,15 @@ public:
     static std::vector<AudioInputDevice> listModuleInputs(QString& problem);
 
 protected:
+    bool event(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
 
 private:
     void createControls();
+    void fitHeightToWidth();
     void startListening();
     void openInput();
     void stopListening();
