@@ -1,6 +1,7 @@
 #include "bench/guitar_takes.h"
 
 #include "sound/chord_check.h"
+#include "sound/listen_session.h"
 #include "sound/note_listener.h"
 #include "sound/tuner.h"
 
@@ -31,48 +32,36 @@ double cents(double frequency, double reference)
     return 1200.0 * std::log2(frequency / reference);
 }
 
-// What the window does with an input: the listener fed in 10 ms steps, each
-// settled note handed to the check, the tuner following the pitch.
+// What the window does with an input: the listening session fed in 10 ms
+// blocks, as a sound server hands them over.
 class Replay {
 public:
     Replay(int rate, const std::optional<FretboardState>& state)
-        : m_listener(rate)
-        , m_check(state ? ChordCheck(*state) : ChordCheck())
     {
+        m_session.start(rate);
+        if (state)
+            m_session.setBoard(BoardContent::Chord, *state);
     }
 
-    // Feeds one step; returns the strings judged in it.
+    // Feeds one block; returns the strings judged in it.
     std::vector<int> step(std::span<const float> samples)
     {
-        const auto before = m_check.strings();
-        m_listener.expect(m_check.expected());
-        m_listener.feed(samples);
-        const double rate = m_listener.sampleRate();
-        for (const HeardNote& note : m_listener.takeSettledNotes()) {
-            const double settled = double(note.settled) / rate;
-            m_check.elapse(settled);
-            m_check.hear(note.frequency, double(note.onset) / rate, settled);
-            m_listener.expect(m_check.expected());
-        }
-        m_check.elapse(seconds());
-        const auto pitch = m_listener.currentPitch();
-        m_tuner.update(pitch ? std::optional(pitch->frequency) : std::nullopt, seconds());
+        const auto before = m_session.check().strings();
+        m_session.feed(samples);
         std::vector<int> judged;
         for (std::size_t i = kStringCount; i-- > 0;) {
-            if (before[i].status != StringStatus::Judged && m_check.strings()[i].status == StringStatus::Judged)
+            if (before[i].status != StringStatus::Judged && m_session.check().strings()[i].status == StringStatus::Judged)
                 judged.push_back(int(i) + 1);
         }
         return judged;
     }
 
-    double seconds() const { return double(m_listener.samplesHeard()) / m_listener.sampleRate(); }
-    const ChordCheck& check() const { return m_check; }
-    const Tuner& tuner() const { return m_tuner; }
+    double seconds() const { return m_session.seconds(); }
+    const ChordCheck& check() const { return m_session.check(); }
+    std::optional<TunerReading> reading() const { return m_session.tunerReading(); }
 
 private:
-    NoteListener m_listener;
-    ChordCheck m_check;
-    Tuner m_tuner;
+    ListenSession m_session;
 };
 
 // The strength of the fundamental near `hertz` over a long stretch of a
@@ -219,7 +208,7 @@ Tally judgeTunerTake(const Take& take, const Recording& recording, const Recordi
         bool far = false;
         for (; at < sound.size() && replay.seconds() < end - 0.05; at += step) {
             replay.step(sound.subspan(at, std::min(step, sound.size() - at)));
-            const auto reading = replay.tuner().reading();
+            const auto reading = replay.reading();
             const double since = replay.seconds() - strike.seconds;
             if (reading && since >= 0.3 && since < 1.1) {
                 const double heard = noteFrequency(reading->note, kDefaultReferencePitch) * std::exp2(reading->cents / 1200.0);
@@ -400,7 +389,7 @@ void replayRecording(const Recording& recording, const std::optional<FretboardSt
         for (int string : replay.step(sound.subspan(at, std::min(step, sound.size() - at))))
             std::printf("%7.2f s  %s\n", replay.seconds(),
                         describeStringCheck(replay.check().strings()[std::size_t(string - 1)]).c_str());
-        const auto reading = replay.tuner().reading();
+        const auto reading = replay.reading();
         const auto text = [](const std::optional<TunerReading>& r) {
             char cents[32];
             std::snprintf(cents, sizeof cents, " (%+.1f cents)", r ? r->cents : 0.0);

@@ -66,6 +66,8 @@ ListenUpdate ListenSession::feed(std::span<const float> samples)
     while (!samples.empty()) {
         const auto toStep = static_cast<std::size_t>(step - m_listener->samplesHeard() % step);
         const std::size_t count = std::min(toStep, samples.size());
+        // The listener hears the string being played among the notes it can sound.
+        m_listener->expect(m_check.expected());
         m_listener->feed(samples.first(count));
         samples = samples.subspan(count);
         if (m_listener->samplesHeard() % step != 0)
@@ -92,6 +94,7 @@ void ListenSession::hearNotes()
         const double settled = static_cast<double>(note.settled) / rate;
         m_check.elapse(settled); // a turn that ran out before the note came
         m_check.hear(note.frequency, static_cast<double>(note.onset) / rate, settled);
+        m_listener->expect(m_check.expected());
     }
     m_check.elapse(seconds());
 }

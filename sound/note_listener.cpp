@@ -89,7 +89,7 @@ constexpr double kLeastAddedShare = 0.05;
 constexpr double kBeforeOnsetGap = 0.005;
 // A note named from its evidence is measured over what follows its attack,
 // where it lies this near.
-constexpr double kEvidenceAgreeCents = 60.0;
+constexpr double kEvidenceAgreeCents = 10.0;
 // A note ends when its energy falls this far under its loudest, or when no
 // pitch stands out for this many frames.
 constexpr double kEndFall = 1e-4; // -40 dB
