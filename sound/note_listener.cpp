@@ -267,6 +267,9 @@ void NoteListener::startNote(std::uint64_t onset, std::uint64_t hopStart)
     const std::size_t window = m_analyzer.windowSize();
     if (hopStart >= window && meanSquare(heard(hopStart - window, hopStart)) > kSilence)
         m_note->background = m_analyzer.background(heard(hopStart - window, hopStart));
+    // Only the check names notes from their evidence.
+    if (!m_expected)
+        return;
     const std::uint64_t beforeEnd = onset - std::min<std::uint64_t>(onset, samplesIn(kBeforeOnsetGap, m_sampleRate));
     m_note->before = m_evidence.spectrum(heard(beforeEnd - std::min<std::uint64_t>(beforeEnd, m_evidence.stretchSize()), beforeEnd));
 }
