@@ -279,7 +279,7 @@ bool NoteListener::inExpectedRange(double hertz) const
     return !m_expected || (hertz >= m_expected->lowestHertz && hertz <= m_expected->highestHertz);
 }
 
-bool NoteListener::ringsOn(const FollowedNote& note, double hertz) const
+bool NoteListener::ringsOn(const FollowedNote& note, double hertz)
 {
     return note.ringingBefore && std::abs(centsBetween(hertz, note.ringingBefore->hertz)) < kSameNoteCents
         && note.loudest <= kStruckAgainRise * note.ringingBefore->level;

@@ -108,7 +108,7 @@ private:
     std::optional<double> steadyPitch(double tolerance) const;
     void settle(std::uint64_t end, double middle, bool apart);
     void nameFromEvidence(std::uint64_t end);
-    bool ringsOn(const FollowedNote& note, double hertz) const;
+    static bool ringsOn(const FollowedNote& note, double hertz);
     bool inExpectedRange(double hertz) const;
     std::span<const float> heard(std::uint64_t from, std::uint64_t to) const;
 
