@@ -89,7 +89,10 @@ bool takenWithin(const AudioOutput& output, std::size_t count, double seconds)
 extern "C" pa_operation* pa_stream_drain(pa_stream* stream, pa_stream_success_cb_t callback, void* userdata)
 {
     static const auto drain = libpulse<decltype(&pa_stream_drain)>("pa_stream_drain");
-    auto* asked = new Drain{callback, userdata};
+    // Each drain is kept for the probe's whole run: the server may answer
+    // it after the module has let it go.
+    static auto* const drains = new std::vector<std::unique_ptr<Drain>>; // NOLINT(cppcoreguidelines-owning-memory)
+    auto* asked = drains->emplace_back(std::make_unique<Drain>(Drain{callback, userdata})).get();
     asked->operation = drain(stream, &answerFromServer, asked);
     if (asked->operation)
         pa_operation_ref(asked->operation); // its state is read after the module lets it go
