@@ -40,6 +40,7 @@ constexpr double kEnergyJump = 3.0;
 constexpr double kTrebleJump = 4.0;
 // Two onsets closer than this are one pluck.
 constexpr double kLeastOnsetSpacing = 0.060;
+constexpr double kPluckSettlingSeconds = 0.2;
 
 // A frame whose window repeats this clearly has a pitch; a new note heard
 // apart from strings that still ring is rougher, and its fundamental must
@@ -88,8 +89,9 @@ constexpr double kLeastAddedShare = 0.05;
 // before it, clear of the pluck.
 constexpr double kBeforeOnsetGap = 0.005;
 // A note named from its evidence is measured over what follows its attack,
-// where it lies this near.
-constexpr double kEvidenceAgreeCents = 10.0;
+// where it lies this near its partials' peaks: in a room the echo of the
+// pluck pulls it, in noise the peaks stray.
+constexpr double kEvidenceAgreeCents = 20.0;
 // A note ends when its energy falls this far under its loudest, or when no
 // pitch stands out for this many frames.
 constexpr double kEndFall = 1e-4; // -40 dB
@@ -208,8 +210,11 @@ std::optional<std::uint64_t> NoteListener::onsetIn(std::uint64_t hopStart, std::
         m_note->loudest = std::max(m_note->loudest, energy);
 
     const std::size_t frame = m_onsets.frameSize();
-    const bool risen = m_onsets.feed(heard(end - std::min<std::uint64_t>(end, frame), end));
-    const bool jumped = energy > kEnergyJump * energyBefore || treble > kTrebleJump * trebleBefore || risen;
+    const bool risen = m_onsets.feed(heard(end - std::min<std::uint64_t>(end, frame), end), m_expected.has_value());
+    // A pluck's spectrum goes on changing for a while after its onset: a
+    // rise then is no new pluck unless the loudness says so too.
+    const bool settling = m_lastOnset && hopStart < *m_lastOnset + samplesIn(kPluckSettlingSeconds, m_sampleRate);
+    const bool jumped = energy > kEnergyJump * energyBefore || treble > kTrebleJump * trebleBefore || (risen && !settling);
     if (energy < kSilence || !jumped)
         return std::nullopt;
     if (m_lastOnset && hopStart < *m_lastOnset + samplesIn(kLeastOnsetSpacing, m_sampleRate))

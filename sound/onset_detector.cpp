@@ -15,14 +15,23 @@ constexpr double kFrameSeconds = 0.021;
 // Each bin rises against the bins of the hop this many hops before: a
 // pluck's rise takes a few milliseconds, and the frames overlap.
 constexpr std::size_t kLagHops = 2;
+// ... and against the loudest of this many hops from there back, so that
+// noise, which swells in one hop and fades in the next, hardly rises.
+constexpr std::size_t kMemoryHops = 3;
 // A bin's power counts above this floor, about 80 dB under full scale,
 // through a logarithm, so that a soft new partial rises as much as a loud
 // one.
 constexpr double kPowerFloor = 1e-8;
-// The flux of an onset stands this far over the flux of the hops before
-// it, and over this least flux, in bins risen tenfold.
-constexpr double kRiseOverRecent = 2.5;
-constexpr double kLeastFlux = 8.0;
+// The flux of an onset stands this far over the most flux of the hops
+// before it, and over a least flux, in bins risen tenfold. Listening for a
+// string it knows is played, the check hears softer plucks: what it then
+// takes for a note must show that note's partials.
+struct Threshold {
+    double overRecent;
+    double least;
+};
+constexpr Threshold kPlain{2.5, 8.0};
+constexpr Threshold kSensitive{1.7, 4.0};
 constexpr std::size_t kRecentHops = 8;
 // The bins looked at: the lowest string's fundamental to the high E's
 // eighth partial.
@@ -48,7 +57,7 @@ OnsetDetector::OnsetDetector(int sampleRate)
         w /= std::sqrt(sum);
 }
 
-bool OnsetDetector::feed(std::span<const float> window)
+bool OnsetDetector::feed(std::span<const float> window, bool sensitive)
 {
     const std::span<const float> frame = window.last(std::min(window.size(), m_frame));
     const double mean = frame.empty() ? 0.0 : std::accumulate(frame.begin(), frame.end(), 0.0) / double(frame.size());
@@ -59,15 +68,18 @@ bool OnsetDetector::feed(std::span<const float> window)
         compressed[k] = std::log10(1.0 + m_power[k] / kPowerFloor);
 
     double flux = 0.0;
-    if (m_past.size() >= kLagHops) {
-        const std::vector<double>& before = m_past[m_past.size() - kLagHops];
+    if (m_past.size() >= kLagHops + kMemoryHops - 1) {
         for (std::size_t k = std::max<std::size_t>(m_lowestBin, 1); k <= m_highestBin; ++k) {
-            const double reference = std::max({before[k - 1], before[k], before[k + 1]});
+            double reference = 0.0;
+            for (std::size_t back = kLagHops; back < kLagHops + kMemoryHops; ++back) {
+                const std::vector<double>& before = m_past[m_past.size() - back];
+                reference = std::max({reference, before[k - 1], before[k], before[k + 1]});
+            }
             flux += std::max(0.0, compressed[k] - reference);
         }
     }
     m_past.push_back(std::move(compressed));
-    if (m_past.size() > kLagHops)
+    if (m_past.size() > kLagHops + kMemoryHops - 1)
         m_past.pop_front();
 
     double recent = 0.0;
@@ -77,7 +89,8 @@ bool OnsetDetector::feed(std::span<const float> window)
     if (m_recentFlux.size() > kRecentHops)
         m_recentFlux.pop_front();
     m_lastFlux = flux;
-    return flux > kLeastFlux && flux > kRiseOverRecent * recent;
+    const Threshold& threshold = sensitive ? kSensitive : kPlain;
+    return flux > threshold.least && flux > threshold.overRecent * recent;
 }
 
 } // namespace fretmap

@@ -21,8 +21,9 @@ public:
 
     // The samples `window` ending at the hop just fed (the last frameSize()
     // of them, or fewer at the start); returns whether a pluck begins in
-    // this hop.
-    bool feed(std::span<const float> window);
+    // this hop. `sensitive` hears softer plucks, for a listener that checks
+    // each one against the note it expects.
+    bool feed(std::span<const float> window, bool sensitive = false);
     std::size_t frameSize() const { return m_frame; }
     // The flux of the last hop, for inspection.
     double flux() const { return m_lastFlux; }
