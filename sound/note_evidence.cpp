@@ -23,6 +23,7 @@ constexpr double kHighestPartialHertz = 5000.0;
 // The note's frequency is measured on its first partials, those at least
 // this share of the strongest one's power.
 constexpr int kRefinedPartials = 4;
+constexpr double kRefinedCents = 60.0; // where each peak is looked for
 constexpr double kLeastRefinedPower = 0.05;
 // A bin rises against the bins this near it.
 constexpr std::size_t kNeighbourBins = 2;
@@ -66,9 +67,13 @@ double partialNear(std::span<const double> amplitude, double binHertz, double he
     const double reach = std::max(1.5 * binHertz, hertz * (std::exp2(kPartialCents / 1200.0) - 1.0));
     const auto from = static_cast<std::size_t>(std::max(0.0, std::floor((hertz - reach) / binHertz)));
     const auto to = std::min(amplitude.size() - 1, static_cast<std::size_t>(std::ceil((hertz + reach) / binHertz)));
+    // A peak counts less the farther it lies from its place, so that the
+    // candidate nearest the note scores best.
     double best = 0.0;
-    for (std::size_t k = from; k <= to; ++k)
-        best = std::max(best, amplitude[k]);
+    for (std::size_t k = from; k <= to; ++k) {
+        const double off = (double(k) * binHertz - hertz) / (reach + binHertz);
+        best = std::max(best, amplitude[k] * (1.0 - 0.5 * off * off));
+    }
     return best;
 }
 
@@ -124,7 +129,7 @@ double NoteEvidence::refined(std::span<const double> amplitude, double hertz) co
     double loudest = 0.0;
     std::vector<std::pair<double, double>> peaks; // frequency / k, power
     for (int k = 1; k <= kRefinedPartials && k * hertz <= std::min(kHighestPartialHertz, 0.45 * m_sampleRate); ++k) {
-        const double reach = std::max(1.5 * bin, k * hertz * (std::exp2(kPartialCents / 1200.0) - 1.0));
+        const double reach = std::max(1.5 * bin, k * hertz * (std::exp2(kRefinedCents / 1200.0) - 1.0));
         const auto from = static_cast<std::size_t>(std::max(1.0, std::floor((k * hertz - reach) / bin)));
         const auto to = std::min(amplitude.size() - 2, static_cast<std::size_t>(std::ceil((k * hertz + reach) / bin)));
         std::size_t at = from;
@@ -157,6 +162,9 @@ std::optional<NoteEvidence::Pick> NoteEvidence::pick(std::span<const double> bef
     if (before.size() != after.size() || after.empty() || !(lowestHertz > 0.0) || highestHertz < lowestHertz)
         return std::nullopt;
     std::vector<double> amplitude(after.size());
+    // The rise of each bin over itself alone: the shape of a partial that
+    // a ringing string shares, for the partials' places and the octaves.
+    std::vector<double> plain(after.size());
     double added = 0.0;
     double total = 0.0;
     for (std::size_t k = 0; k < after.size(); ++k) {
@@ -168,6 +176,7 @@ std::optional<NoteEvidence::Pick> NoteEvidence::pick(std::span<const double> bef
                                                    before.begin() + static_cast<std::ptrdiff_t>(high) + 1);
         const double rise = std::max(0.0, after[k] - reference);
         amplitude[k] = std::sqrt(rise);
+        plain[k] = std::sqrt(std::max(0.0, after[k] - before[k]));
         added += rise;
         total += after[k];
     }
@@ -195,7 +204,7 @@ std::optional<NoteEvidence::Pick> NoteEvidence::pick(std::span<const double> bef
         for (int multiple : {2, 3}) {
             if (hertz * multiple > highestHertz * std::exp2(kCandidateCents / 1200.0))
                 continue;
-            if (!ownPartialsHeard(amplitude, bin, hertz, multiple)) {
+            if (!ownPartialsHeard(plain, bin, hertz, multiple)) {
                 const double above = hertz * multiple;
                 hertz = bestNear(std::max(lowestHertz, above * std::exp2(-50.0 / 1200.0)),
                                  std::min(highestHertz, above * std::exp2(50.0 / 1200.0)));
@@ -204,7 +213,7 @@ std::optional<NoteEvidence::Pick> NoteEvidence::pick(std::span<const double> bef
             }
         }
     }
-    hertz = refined(amplitude, hertz);
+    hertz = refined(plain, hertz);
     // How much of the added power lies on the chosen note's partials.
     double onPartials = 0.0;
     for (int k = 1; k <= kPartials && k * hertz <= std::min(kHighestPartialHertz, 0.45 * m_sampleRate); ++k) {

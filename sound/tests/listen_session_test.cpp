@@ -57,6 +57,26 @@ std::vector<float> turns(std::initializer_list<Played> strings, int rate)
     return sound;
 }
 
+// Hard notes, a second apart, each left ringing under the next as a
+// guitarist holding the chord shape picks one string after another; with
+// a small room's echo and noise 20 dB under the notes where asked.
+std::vector<float> ringing(std::initializer_list<MidiNote> notes, const std::vector<double>& partials, int rate,
+                           bool roomAndNoise = false)
+{
+    std::vector<float> sound(static_cast<std::size_t>((0.3 + double(notes.size())) * rate), 0.0F);
+    std::uint32_t seed = 11;
+    std::size_t start = static_cast<std::size_t>(0.3 * rate);
+    for (MidiNote note : notes) {
+        listening::hard_notes::addTone(sound, listening::hard_notes::plucked(note, partials), start, rate, seed++);
+        start += static_cast<std::size_t>(rate);
+    }
+    if (!roomAndNoise)
+        return sound;
+    std::vector<float> wet = listening::hard_notes::reverberate(sound, rate, 0.4, 47);
+    listening::hard_notes::addNoise(wet, 20.0, 53);
+    return wet;
+}
+
 // A tone with a few harmonics gliding evenly in pitch from `from` to `to`
 // Hz over `seconds`; steady when the two are the same.
 std::vector<float> tone(double from, double to, double seconds, int rate)
@@ -162,6 +182,16 @@ const TakeRow kTakes[] = {
      withFault(kAllRight, kRight2, kLow, kLowSummary), kLowSummary, withFault(kAllRightSaid, kRight2, kLow, kLowSummary)},
     {"string_4_35_cents_sharp", 440, [](int rate) { return turns({{48}, {52, 35}, {55}, {60}, {64}}, rate); }, 48000, 10,
      withFault(kAllRight, kRight4, kSharp, kSharpSummary), kSharpSummary, withFault(kAllRightSaid, kRight4, kSharp, kSharpSummary)},
+    // Strings left ringing: C3's and E3's second partials are the C4 and E4
+    // of strings 2 and 1, the third partial leads and the fundamental is
+    // faint. Each string is named among the notes it can sound, from what
+    // its pluck added.
+    {"left_ringing_fundamentals_25_dB_under", 440, [](int rate) { return ringing({48, 52, 55, 60, 64}, listening::hard_notes::kWeakFundamental, rate); }, 48000, 10,
+     kAllRight, "5 of 5 strings right", kAllRightSaid},
+    {"left_ringing_in_a_room_in_noise", 440, [](int rate) { return ringing({48, 52, 55, 60, 64}, listening::hard_notes::kGuitar, rate, true); }, 44100, 10,
+     kAllRight, "5 of 5 strings right", kAllRightSaid},
+    {"left_ringing_string_2_a_fret_low", 440, [](int rate) { return ringing({48, 52, 55, 59, 64}, listening::hard_notes::kOctaveUp, rate); }, 48000, 10,
+     withFault(kAllRight, kRight2, kLow, kLowSummary), kLowSummary, withFault(kAllRightSaid, kRight2, kLow, kLowSummary)},
 };
 // clang-format on
 
