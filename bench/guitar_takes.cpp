@@ -27,11 +27,6 @@ T readLittle(const char* bytes)
     return value;
 }
 
-double cents(double frequency, double reference)
-{
-    return 1200.0 * std::log2(frequency / reference);
-}
-
 // What the window does with an input: the listening session fed in 10 ms
 // blocks, as a sound server hands them over.
 class Replay {
@@ -212,7 +207,7 @@ Tally judgeTunerTake(const Take& take, const Recording& recording, const Recordi
             const double since = replay.seconds() - strike.seconds;
             if (reading && since >= 0.3 && since < 1.1) {
                 const double heard = noteFrequency(reading->note, kDefaultReferencePitch) * std::exp2(reading->cents / 1200.0);
-                far = far || std::abs(cents(heard, own)) > 60.0;
+                far = far || std::abs(centsBetween(heard, own)) > 60.0;
                 if (!at300)
                     at300 = reading;
             }
@@ -220,12 +215,12 @@ Tally judgeTunerTake(const Take& take, const Recording& recording, const Recordi
         ++tally.tunerNotes;
         double error = 1e9;
         if (at300)
-            error = cents(noteFrequency(at300->note, kDefaultReferencePitch) * std::exp2(at300->cents / 1200.0), own);
+            error = centsBetween(noteFrequency(at300->note, kDefaultReferencePitch) * std::exp2(at300->cents / 1200.0), own);
         tally.tunerWithin2 += std::abs(error) <= 2.0 ? 1 : 0;
         tally.tunerFar += far ? 1 : 0;
         if ((far || std::abs(error) > 2.0) && verbose)
             std::printf("    %s %s tuner string %d note %d (own pitch %+.1f cents): %s%s\n", take.voice.c_str(),
-                        take.condition.c_str(), strike.string, strike.note, cents(own, noteFrequency(strike.note)),
+                        take.condition.c_str(), strike.string, strike.note, centsBetween(own, noteFrequency(strike.note)),
                         at300 ? (describeTunerReading(*at300) + " (" + std::to_string(error) + ")").c_str() : "no reading", far ? ", far off at some moment" : "");
     }
     return tally;

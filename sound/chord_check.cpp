@@ -161,7 +161,7 @@ std::optional<ExpectedNote> ChordCheck::expected() const
     if (!string)
         return std::nullopt;
     const double open = noteFrequency(kOpenStringNotes[static_cast<std::size_t>(*string - 1)], m_referencePitch);
-    return ExpectedNote{open * std::exp2(-kOutOfTuneCents / 1200.0), std::min(kHighestHeardPitch, 4.0 * open)};
+    return ExpectedNote{centsAbove(open, -kOutOfTuneCents), std::min(kHighestHeardPitch, 4.0 * open)};
 }
 
 bool ChordCheck::finished() const

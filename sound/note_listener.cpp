@@ -109,11 +109,6 @@ std::size_t samplesIn(double seconds, int sampleRate)
     return static_cast<std::size_t>(std::lround(seconds * sampleRate));
 }
 
-double centsBetween(double frequency, double reference)
-{
-    return 1200.0 * std::log2(frequency / reference);
-}
-
 double meanSquare(std::span<const float> samples)
 {
     double sum = 0.0;
@@ -327,7 +322,7 @@ std::optional<Period> NoteListener::keepNotePeriod(std::optional<Period> period)
     const double noteLag = m_sampleRate / m_note->settledHertz.value_or(median(voiced));
     const double ratio = period->lag / noteLag;
     for (double multiple : {2.0, 3.0, 0.5, 1.0 / 3.0}) {
-        if (std::abs(1200.0 * std::log2(ratio / multiple)) < 30.0) {
+        if (std::abs(centsBetween(ratio, multiple)) < 30.0) {
             const auto kept = m_analyzer.peakNear(noteLag);
             return kept && kept->clarity > kKeptClarity ? kept : period;
         }

@@ -3,6 +3,7 @@
 #include "sound/note_evidence.h"
 #include "sound/onset_detector.h"
 #include "sound/pitch_analysis.h"
+#include "sound/pitch_units.h"
 
 #include <array>
 #include <cstddef>
@@ -12,12 +13,6 @@
 #include <vector>
 
 namespace fretmap {
-
-// The notes a guitar's strings can give in standard tuning and a little
-// beyond, in Hz: a low E tuned down a little, to past the 12th fret of the
-// high E.
-inline constexpr double kLowestHeardPitch = 70.0;
-inline constexpr double kHighestHeardPitch = 1400.0;
 
 // The pitch of a stretch of sound and how surely it is one note: clarity 0
 // for noise, near 1 for a clean periodic tone.

@@ -1,7 +1,7 @@
 #include "sound/pitch_analysis.h"
 
 #include "sound/note_evidence.h"
-#include "sound/note_listener.h"
+#include "sound/pitch_units.h"
 
 #include <algorithm>
 #include <bit>
@@ -325,7 +325,7 @@ std::optional<double> PitchAnalyzer::fundamentalIn(std::span<const float> stretc
             return std::nullopt;
         hertz = (firstWeight * first.hertz + secondWeight * 0.5 * second.hertz) / (firstWeight + secondWeight);
     }
-    if (std::abs(1200.0 * std::log2(hertz / roughHertz)) > kMostRefinementCents)
+    if (std::abs(centsBetween(hertz, roughHertz)) > kMostRefinementCents)
         return std::nullopt;
     return hertz;
 }

@@ -1,6 +1,7 @@
 #include "sound/tuner.h"
 
 #include "sound/pitch_analysis.h"
+#include "sound/pitch_units.h"
 
 #include <algorithm>
 #include <cmath>
@@ -29,7 +30,7 @@ constexpr double kReleaseSeconds = 0.4;
 
 double centsAboveA440(double frequency)
 {
-    return 1200.0 * std::log2(frequency / 440.0);
+    return centsBetween(frequency, 440.0);
 }
 
 } // namespace

@@ -5,6 +5,8 @@
 // semitone, and which levels no given note explains. Used by the unit tests
 // and by the check that records the program through a sound server.
 
+#include "sound/pitch_units.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -21,10 +23,7 @@ inline double frequencyOf(int midiNote)
     return 440.0 * std::pow(2.0, (midiNote - 69) / 12.0);
 }
 
-inline double centsBetween(double frequency, double reference)
-{
-    return 1200.0 * std::log2(frequency / reference);
-}
+using fretmap::centsBetween;
 
 // The first sample whose magnitude reaches `threshold`, if any.
 inline std::optional<std::size_t> onset(std::span<const std::int16_t> samples, int threshold = 1000)
