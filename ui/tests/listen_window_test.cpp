@@ -782,8 +782,9 @@ void ListenWindowTest::inksReadInEveryTheme()
     std::optional<DarkDesktop> desktop;
     if (dark)
         desktop.emplace();
-    // String 5 right, 4 sharp, 3 a fret low, 2 not heard; 1 to play.
-    ListenWindow* window = makeWindow(joined({turn(48), turn(52, 35), turn(54), silence(6.0)}));
+    // String 5 right, 4 sharp, 3 a fret high (an open string cannot sound
+    // a fret low), 2 not heard; 1 to play.
+    ListenWindow* window = makeWindow(joined({turn(48), turn(52, 35), turn(56), silence(6.0)}));
     window->setBoard(BoardContent::Chord, kC);
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window));
