@@ -45,20 +45,6 @@ std::string verdictInWords(const Verdict& verdict)
     return "not heard";
 }
 
-// What the summary says of a string that was not right.
-std::string faultInWords(const Verdict& verdict)
-{
-    switch (verdict.kind) {
-    case VerdictKind::OutOfTune:
-        return centsInWords(verdict.cents);
-    case VerdictKind::WrongFret:
-        return fretsInWords(verdict.frets);
-    case VerdictKind::Right:
-    case VerdictKind::NotHeard:
-        break;
-    }
-    return "not heard";
-}
 
 // Writes the verdict of `string` and hands the turn to the next played
 // string below it in number, the next higher in pitch.
@@ -124,6 +110,25 @@ std::string describeStringCheck(const StringCheck& check)
         break;
     }
     return text + verdictInWords(check.verdict);
+}
+
+std::string describeFault(const Verdict& verdict)
+{
+    switch (verdict.kind) {
+    case VerdictKind::OutOfTune:
+        return centsInWords(verdict.cents);
+    case VerdictKind::WrongFret:
+        return fretsInWords(verdict.frets);
+    case VerdictKind::Right:
+    case VerdictKind::NotHeard:
+        break;
+    }
+    return "not heard";
+}
+
+std::string rightOfPlayed(int right, int played)
+{
+    return std::to_string(right) + " of " + std::to_string(played) + (played == 1 ? " string" : " strings") + " right";
 }
 
 std::string describeTunerReading(const TunerReading& reading)
@@ -229,12 +234,11 @@ std::string ChordCheck::summary() const
         if (row.verdict.kind == VerdictKind::Right)
             ++right;
         else
-            faults += "; string " + std::to_string(row.string) + " " + faultInWords(row.verdict);
+            faults += "; string " + std::to_string(row.string) + " " + describeFault(row.verdict);
     }
     if (played == 0)
         return {};
-    return std::to_string(right) + " of " + std::to_string(played) + (played == 1 ? " string" : " strings")
-        + " right" + faults;
+    return rightOfPlayed(right, played) + faults;
 }
 
 } // namespace fretmap

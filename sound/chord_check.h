@@ -54,6 +54,13 @@ struct StringCheck {
 // "String 3, open, G3: play it now"; a waiting string reads "waiting".
 std::string describeStringCheck(const StringCheck& check);
 
+// What a summary says of a string that was not right: "one fret low",
+// "12 cents flat", "not heard".
+std::string describeFault(const Verdict& verdict);
+
+// The start of a summary: "4 of 5 strings right", "1 of 1 string right".
+std::string rightOfPlayed(int right, int played);
+
 // "A2, 12 cents flat", "E2, in tune".
 std::string describeTunerReading(const TunerReading& reading);
 

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "sound/chord_check.h"
+#include "sound/fingering_notes.h"
+
+#include <array>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace fretmap {
+
+// How one strum leaves a string.
+enum class StrumStringKind {
+    Judged,          // a played string with its verdict
+    CantTell,        // a played string that neither the strum nor its strike decides
+    NotPlayed,       // the fingering leaves it out and it is silent
+    NotPlayedButHeard // the fingering leaves it out, but it sounds
+};
+
+struct StrumString {
+    int string = 0;                 // 1 (high E) to 6
+    std::optional<MidiNote> wanted; // nothing where not played
+    int fret = 0;                   // 0 for open
+    StrumStringKind kind = StrumStringKind::NotPlayed;
+    Verdict verdict;                // Judged; NotPlayedButHeard: the note heard in `heard`
+    bool covered = false;           // every partial of its note lies on another string's
+};
+
+using StrumStrings = std::array<StrumString, kStringCount>; // string 1 first
+
+// The longest a strum takes from its first string to its last.
+inline constexpr double kStrumSpanSeconds = 0.25;
+// The strum is judged on this much sound after its last string.
+inline constexpr double kStrumListenSeconds = 0.8;
+
+// Each string of a strum of the fingering that wants `wanted` (string 1
+// first, nothing where left out), against A4 = `referencePitch`: `samples`
+// hold the strum from a little before its first string (at least 0.1 s)
+// to kStrumListenSeconds after its last; `strikes` are the seconds into
+// `samples` where strings were struck (an onset detector's), or empty to
+// find them here. Throws std::invalid_argument for a rate of no use.
+StrumStrings judgeStrum(const std::array<std::optional<MidiNote>, kStringCount>& wanted, double referencePitch,
+                        int sampleRate, std::span<const float> samples, std::span<const double> strikes = {});
+
+// Whether the sound from an onset at the start of `samples` (at least
+// kStrumSpanSeconds plus 0.1 s of it, and 0.1 s before it in `before`) is a
+// strum of the fingering: at least two of its strings' own partials rise
+// within kStrumSpanSeconds. A single string played alone is no strum.
+bool isStrum(const std::array<std::optional<MidiNote>, kStringCount>& wanted, double referencePitch, int sampleRate,
+             std::span<const float> before, std::span<const float> samples);
+
+// The strike times in `samples`, in seconds, from the rise of the
+// spectrum in short hops: each string of a strum one.
+std::vector<double> strumStrikes(int sampleRate, std::span<const float> samples);
+
+// "String 5, fret 3, C3: right", "String 1, open, E4: can't tell in a
+// strum", "String 6: not played, but heard E2".
+std::string describeStrumString(const StrumString& row);
+
+// "Strum: 4 of 5 strings right; string 2 one fret low; string 6 should not
+// sound; string 1 can't tell in a strum: play it alone".
+std::string strumSummary(const StrumStrings& strings);
+
+} // namespace fretmap
