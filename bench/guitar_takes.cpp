@@ -2,6 +2,7 @@
 
 #include "sound/chord_check.h"
 #include "sound/listen_session.h"
+#include "sound/strum_check.h"
 #include "sound/note_listener.h"
 #include "sound/tuner.h"
 
@@ -226,6 +227,40 @@ Tally judgeTunerTake(const Take& take, const Recording& recording, const Recordi
     return tally;
 }
 
+// One strum take judged whole, the strike times found by the analysis:
+// each of the six strings counts right when its row is the one what was
+// struck deserves (a covered string also when it cannot tell).
+std::pair<int, int> judgeStrumTake(const Take& take, const Recording& recording, bool verbose)
+{
+    const int rate = recording.sampleRate;
+    const double first = take.strikes.front().seconds - 0.2;
+    const double last = take.strikes.back().seconds;
+    const auto from = std::size_t(std::max(0.0, first) * rate);
+    const auto to = std::min(recording.samples.size(), std::size_t((last + kStrumListenSeconds + 0.05) * rate));
+    const auto rows = judgeStrum(take.wanted, kDefaultReferencePitch, rate,
+                                 std::span<const float>(recording.samples).subspan(from, to - from));
+    int right = 0;
+    for (const StrumString& row : rows) {
+        const auto strike = std::find_if(take.strikes.begin(), take.strikes.end(),
+                                         [&](const Strike& s) { return s.string == row.string; });
+        bool ok = false;
+        if (!row.wanted)
+            ok = strike == take.strikes.end() ? row.kind == StrumStringKind::NotPlayed
+                                              : row.kind == StrumStringKind::NotPlayedButHeard;
+        else if (row.kind == StrumStringKind::CantTell)
+            ok = row.covered;
+        else if (strike != take.strikes.end() && strike->note < 0)
+            ok = row.verdict.kind == VerdictKind::NotHeard;
+        else if (strike != take.strikes.end())
+            ok = deserved(row.verdict, *row.wanted, *strike);
+        right += ok ? 1 : 0;
+        if (!ok && verbose)
+            std::printf("    %s %s [%s]: %s\n", take.voice.c_str(), take.condition.c_str(), take.name.c_str(),
+                        describeStrumString(row).c_str());
+    }
+    return {right, int(rows.size())};
+}
+
 } // namespace
 
 std::optional<Recording> readWav(const std::string& path, std::string& problem)
@@ -327,12 +362,20 @@ bool reportSet(const std::string& directory, bool verbose)
     // voice -> condition -> kind (damped, ringing, tuner)
     std::map<std::string, std::map<std::string, std::map<std::string, Tally>>> tallies;
     std::map<std::string, Recording> cleanTakes;
+    std::map<std::string, int> strumRight;
+    std::map<std::string, int> strumStrings;
     for (const Take& take : takes) {
         std::string problem;
         const auto recording = readWav(directory + "/" + take.file, problem);
         if (!recording) {
             std::printf("Guitar takes: %s\n", problem.c_str());
             return false;
+        }
+        if (take.kind == "strum") {
+            const auto [right, strings] = judgeStrumTake(take, *recording, verbose);
+            strumRight[take.voice + " " + take.condition] += right;
+            strumStrings[take.voice + " " + take.condition] += strings;
+            continue;
         }
         if (take.kind == "tuner") {
             const std::string key = take.voice + "\t" + take.name;
@@ -369,6 +412,8 @@ bool reportSet(const std::string& directory, bool verbose)
             all.add(tuner);
         }
     }
+    for (const auto& [where, strings] : strumStrings)
+        std::printf("  strums %-18s strings right %5.1f %% of %d\n", where.c_str(), percent(strumRight[where], strings), strings);
     std::printf("  all: verdicts %.1f %% of %d right, %d below the open string; tuner %d of %d within 2 cents, %d far off\n",
                 percent(all.right, all.verdicts), all.verdicts, all.belowOpen, all.tunerWithin2, all.tunerNotes, all.tunerFar);
     return true;
