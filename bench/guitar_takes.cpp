@@ -2,8 +2,8 @@
 
 #include "sound/chord_check.h"
 #include "sound/listen_session.h"
-#include "sound/strum_check.h"
 #include "sound/note_listener.h"
+#include "sound/strum_check.h"
 #include "sound/tuner.h"
 
 #include <algorithm>

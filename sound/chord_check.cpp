@@ -45,7 +45,6 @@ std::string verdictInWords(const Verdict& verdict)
     return "not heard";
 }
 
-
 // Writes the verdict of `string` and hands the turn to the next played
 // string below it in number, the next higher in pitch.
 void writeVerdict(std::array<StringCheck, kStringCount>& strings, int string, const Verdict& verdict)

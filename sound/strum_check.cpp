@@ -36,16 +36,34 @@ constexpr double kUnplayedShareOfStrongest = 0.05;
 constexpr int kFretsAround = 2;
 // The frets of a string left out that it may sound.
 constexpr int kUnplayedFrets = 4;
+// A string left out sounds where this many of its own partials stand out.
+constexpr int kUnplayedPartialsStanding = 2;
+// A strum's strings rise over the noise of its first 0.1 s by this factor:
+// short, it is spread by the strikes themselves.
+constexpr double kRiseOverNoise = 4.0;
+// Each string of a strum rises by at least this share of the loudest, at
+// its partials up to this one.
+constexpr int kStrumRisePartials = 4;
+constexpr double kStrumShareOfLoudest = 0.2;
 // Strike times: hops of about 2.5 ms over frames of about 21 ms.
 constexpr double kHopSeconds = 0.0025;
 constexpr double kFrameSeconds = 0.021;
 constexpr double kPowerFloor = 1e-9;
+// The floor a bin's power is taken over, against the stretch's median.
+constexpr double kFloorOverMedian = 4.0;
+// A bin counts a rise up to this (in tenths of a decibel's log): the first
+// string over silence would otherwise outweigh every other strike.
+constexpr double kLargestBinRise = 1.5;
+// A strike's rise is at least this share of the strongest: the first
+// string, over silence, rises in every bin, the others in their own.
+constexpr double kStrikeShare = 0.3;
 // Two strikes lie at least this far apart.
 constexpr double kLeastStrikeGap = 0.010;
 // What a strike added: stretches this long around it.
 constexpr double kRiseSeconds = 0.03;
-// A covered note's rise is told from the frets beside it by this factor.
-constexpr double kRiseMargin = 2.0;
+// A covered note's rise stands over the frets beside it by this factor:
+// the short stretch leaks a note's rise into its neighbours' places.
+constexpr double kRiseMargin = 1.0;
 
 double hann(std::size_t i, std::size_t n)
 {
@@ -97,7 +115,7 @@ struct Peak {
     double amplitude = 0.0;
 };
 
-// The highest bin within kSearchCents of `hertz`, placed between bins by
+// The highest peak within kSearchCents of `hertz`, placed between bins by
 // the parabola through the logarithms of it and its neighbours.
 Peak peakNear(const Spectrum& s, double hertz, double cents = kSearchCents)
 {
@@ -106,11 +124,17 @@ Peak peakNear(const Spectrum& s, double hertz, double cents = kSearchCents)
     const auto to = std::min(s.amplitude.size() - 2, std::size_t(std::ceil((hertz + reach) / s.binHertz)));
     if (from > to)
         return {};
-    std::size_t at = from;
+    // The highest bin that tops its neighbours: the edge of the reach may
+    // lie on the skirt of another string's partial, which is none of this one.
+    std::optional<std::size_t> top;
     for (std::size_t k = from; k <= to; ++k) {
-        if (s.amplitude[k] > s.amplitude[at])
-            at = k;
+        const bool peak = s.amplitude[k] >= s.amplitude[k - 1] && s.amplitude[k] >= s.amplitude[k + 1];
+        if (peak && (!top || s.amplitude[k] > s.amplitude[*top]))
+            top = k;
     }
+    if (!top)
+        return {hertz, 0.0};
+    const std::size_t at = *top;
     const double before = std::log(std::max(s.amplitude[at - 1], 1e-30));
     const double middle = std::log(std::max(s.amplitude[at], 1e-30));
     const double after = std::log(std::max(s.amplitude[at + 1], 1e-30));
@@ -129,7 +153,8 @@ std::vector<int> ownPartials(MidiNote note, std::span<const MidiNote> others, do
         bool shared = false;
         for (MidiNote other : others) {
             const double g = noteFrequency(other) * reference / kDefaultReferencePitch;
-            for (int j = 1; j <= kPartials + 2 && !shared; ++j)
+            // Any partial of the other note that reaches this one's.
+            for (int j = 1; j * g <= k * f * 1.1 && !shared; ++j)
                 shared = std::abs(centsBetween(k * f, j * g)) < kSharedCents;
         }
         if (!shared)
@@ -187,34 +212,42 @@ std::vector<MidiNote> othersThan(const std::array<std::optional<MidiNote>, kStri
     return others;
 }
 
-// A played string with partials of its own, from the whole strum: the
-// fret whose own partials sound strongest, and its pitch.
-std::optional<Verdict> judgeFromStrum(const Spectrum& s, MidiNote wanted, MidiNote open, std::span<const MidiNote> others,
-                                      double reference)
+// The fret of a played string whose own partials sound strongest, among
+// those around the wanted one, and the partial that sounds strongest.
+struct Reading {
+    MidiNote note = 0;
+    double strength = 0.0;
+    int partial = 0;
+};
+
+std::optional<Reading> strongestFret(const Spectrum& s, MidiNote wanted, MidiNote open, std::span<const MidiNote> others,
+                                     double reference)
 {
-    MidiNote best = wanted;
-    double bestStrength = -1.0;
+    std::optional<Reading> best;
     for (MidiNote note = std::max(open, wanted - kFretsAround); note <= wanted + kFretsAround; ++note) {
-        const auto own = ownPartials(note, others, reference);
-        if (own.empty())
-            continue;
-        const double strength = ownStrength(s, note, own, reference);
-        if (strength > bestStrength) {
-            bestStrength = strength;
-            best = note;
+        for (int k : ownPartials(note, others, reference)) {
+            const double a = peakNear(s, k * frequencyOf(note, reference)).amplitude;
+            if (!best || a > best->strength)
+                best = Reading{note, a, k};
         }
     }
-    if (bestStrength < 0.0)
-        return std::nullopt;
-    if (!sounds(s, bestStrength, kShareOfStrongest))
+    return best;
+}
+
+// A played string's verdict from its reading: the note found, its pitch
+// from its own partials.
+Verdict judgeReading(const Spectrum& s, const Reading& reading, MidiNote wanted, std::span<const MidiNote> others,
+                     double reference)
+{
+    if (!sounds(s, reading.strength, kShareOfStrongest))
         return Verdict{};
-    const auto pitch = measuredPitch(s, best, ownPartials(best, others, reference), reference);
+    const auto pitch = measuredPitch(s, reading.note, ownPartials(reading.note, others, reference), reference);
     if (!pitch)
         return Verdict{};
     Verdict verdict = judgeNote(wanted, *pitch, reference);
     // The frets are the note found; the cents only within it.
-    if (best != wanted && verdict.kind != VerdictKind::WrongFret)
-        verdict = judgeNote(wanted, frequencyOf(best, reference), reference);
+    if (reading.note != wanted && verdict.kind != VerdictKind::WrongFret)
+        verdict = judgeNote(wanted, frequencyOf(reading.note, reference), reference);
     return verdict;
 }
 
@@ -243,7 +276,8 @@ double riseAt(const Spectrum& before, const Spectrum& after, MidiNote note, std:
 
 } // namespace
 
-std::vector<double> strumStrikes(int sampleRate, std::span<const float> samples)
+std::vector<double> strumStrikes(const std::array<std::optional<MidiNote>, kStringCount>& wanted, double referencePitch,
+                                 int sampleRate, std::span<const float> samples)
 {
     if (sampleRate < 8000)
         throw std::invalid_argument("strum analysis needs a sample rate of at least 8000 Hz");
@@ -253,16 +287,38 @@ std::vector<double> strumStrikes(int sampleRate, std::span<const float> samples)
     std::vector<double> weights(frame);
     for (std::size_t i = 0; i < frame; ++i)
         weights[i] = hann(i, frame);
-    const auto lowest = std::size_t(kLowestHeardPitch / fft.binHertz(sampleRate));
-    const auto highest = std::min(frame / 2 - 1, std::size_t(kHighestPartialHertz / fft.binHertz(sampleRate)));
+    const double binHertz = fft.binHertz(sampleRate);
+    const auto lowest = std::size_t(kLowestHeardPitch / binHertz);
+    const auto highest = std::min(frame / 2 - 1, std::size_t(kHighestPartialHertz / binHertz));
+    // Only the bins where the strings' partials lie: each strike adds its
+    // own there, while noise and the room rise everywhere.
+    std::vector<bool> watched(highest + 2, false);
+    for (std::size_t i = 0; i < kStringCount; ++i) {
+        const double f = frequencyOf(wanted[i].value_or(kOpenStringNotes[i]), referencePitch);
+        for (int k = 1; k <= kPartials && k * f <= kHighestPartialHertz; ++k) {
+            const auto at = std::size_t(std::lround(k * f / binHertz));
+            for (std::size_t bin = std::max(lowest, at - std::min<std::size_t>(at, 1)); bin <= std::min(highest, at + 1); ++bin)
+                watched[bin] = true;
+        }
+    }
     std::vector<std::vector<double>> frames;
     std::vector<double> power;
+    std::vector<double> all;
     for (std::size_t at = 0; at + frame <= samples.size(); at += hop) {
         fft.powerSpectrum(samples.subspan(at, frame), 0.0, weights, power);
-        std::vector<double> compressed(highest + 2, 0.0);
-        for (std::size_t k = lowest; k <= highest; ++k)
-            compressed[k] = std::log10(1.0 + power[k] / kPowerFloor);
-        frames.push_back(std::move(compressed));
+        frames.emplace_back(power.begin(), power.begin() + std::ptrdiff_t(highest + 2));
+        all.insert(all.end(), power.begin() + std::ptrdiff_t(lowest), power.begin() + std::ptrdiff_t(highest + 1));
+    }
+    // Powers over the stretch's own floor, so that noise hardly rises.
+    double floor = kPowerFloor;
+    if (!all.empty()) {
+        auto middle = all.begin() + std::ptrdiff_t(all.size() / 2);
+        std::nth_element(all.begin(), middle, all.end());
+        floor = std::max(kPowerFloor, kFloorOverMedian * *middle);
+    }
+    for (auto& f : frames) {
+        for (double& p : f)
+            p = std::log10(1.0 + p / floor);
     }
     // The rise of each bin over itself and its neighbours a frame before.
     const std::size_t lag = std::max<std::size_t>(1, frame / hop / 2);
@@ -270,14 +326,15 @@ std::vector<double> strumStrikes(int sampleRate, std::span<const float> samples)
     for (std::size_t t = lag; t < frames.size(); ++t) {
         for (std::size_t k = std::max<std::size_t>(lowest, 1); k <= highest; ++k) {
             const auto& before = frames[t - lag];
-            flux[t] += std::max(0.0, frames[t][k] - std::max({before[k - 1], before[k], before[k + 1]}));
+            if (watched[k])
+                flux[t] += std::clamp(frames[t][k] - std::max({before[k - 1], before[k], before[k + 1]}), 0.0, kLargestBinRise);
         }
     }
     const double strongest = flux.empty() ? 0.0 : *std::max_element(flux.begin(), flux.end());
     std::vector<double> strikes;
     const auto gap = std::max<std::size_t>(1, std::size_t(kLeastStrikeGap / kHopSeconds));
     for (std::size_t t = 1; t + 1 < flux.size(); ++t) {
-        if (flux[t] < 0.25 * strongest || flux[t] < flux[t - 1] || flux[t] < flux[t + 1])
+        if (flux[t] < kStrikeShare * strongest || flux[t] < flux[t - 1] || flux[t] < flux[t + 1])
             continue;
         bool highestNear = true;
         for (std::size_t u = t > gap ? t - gap : 0; u <= std::min(flux.size() - 1, t + gap); ++u)
@@ -290,14 +347,99 @@ std::vector<double> strumStrikes(int sampleRate, std::span<const float> samples)
     return strikes;
 }
 
-StrumStrings judgeStrum(const std::array<std::optional<MidiNote>, kStringCount>& wanted, double referencePitch,
-                        int sampleRate, std::span<const float> samples, std::span<const double> strikes)
+namespace {
+
+using Wanted = std::array<std::optional<MidiNote>, kStringCount>;
+
+// The note among `from` to `to` that sounds by several partials of its
+// own, apart from those of `others`, the strongest such; nothing where none.
+std::optional<Reading> standingFret(const Spectrum& whole, MidiNote from, MidiNote to, std::span<const MidiNote> others,
+                                    double reference)
+{
+    std::optional<Reading> best;
+    for (MidiNote note = from; note <= to; ++note) {
+        int standing = 0;
+        Reading reading{note, 0.0, 0};
+        for (int k : ownPartials(note, others, reference)) {
+            const double a = peakNear(whole, k * frequencyOf(note, reference), kSharedCents / 2).amplitude;
+            if (!sounds(whole, a, kUnplayedShareOfStrongest))
+                continue;
+            ++standing;
+            if (a > reading.strength)
+                reading = Reading{note, a, k};
+        }
+        if (standing >= kUnplayedPartialsStanding && (!best || reading.strength > best->strength))
+            best = reading;
+    }
+    return best;
+}
+
+// Whether the strike at `at` seconds added `note`, told from the frets
+// beside it on its string, leaving out the partials of `after` (the strings
+// struck within the same stretch).
+bool strikeAdded(const Spectrum& before, const Spectrum& later, MidiNote note, MidiNote open,
+                 std::span<const MidiNote> after, double reference)
+{
+    const double rise = riseAt(before, later, note, after, reference);
+    double beside = 0.0;
+    for (int frets : {-1, 1}) {
+        if (note + frets >= open)
+            beside = std::max(beside, riseAt(before, later, note + frets, after, reference));
+    }
+    return rise > kRiseMargin * beside && rise >= kOverNoise * later.noise;
+}
+
+// The strings that sound in a strum, in the order a downward strum strikes them.
+std::vector<std::size_t> soundingStrings(const Wanted& wanted, const StrumStrings& rows)
+{
+    std::vector<std::size_t> sounding;
+    for (std::size_t i = kStringCount; i-- > 0;) {
+        if (wanted[i] || rows[i].kind == StrumStringKind::NotPlayedButHeard)
+            sounding.push_back(i);
+    }
+    return sounding;
+}
+
+// A covered string by what its own strike added. The strikes go with the
+// sounding strings in order, downward or upward, when there are as many.
+bool judgedByStrike(const Wanted& wanted, std::size_t string, std::span<const std::size_t> sounding,
+                    std::span<const double> strikes, int sampleRate, std::span<const float> samples, double reference)
+{
+    if (strikes.size() != sounding.size())
+        return false;
+    const auto stretch = std::size_t(kRiseSeconds * sampleRate);
+    const auto place = std::size_t(std::find(sounding.begin(), sounding.end(), string) - sounding.begin());
+    const auto struckAt = [&](std::size_t turn, bool downward) { return sounding[downward ? turn : sounding.size() - 1 - turn]; };
+    for (const bool downward : {true, false}) {
+        const std::size_t turn = downward ? place : sounding.size() - 1 - place;
+        const double at = strikes[turn];
+        std::vector<MidiNote> after;
+        for (std::size_t t = turn + 1; t < sounding.size() && strikes[t] - at < kRiseSeconds; ++t) {
+            const std::size_t other = struckAt(t, downward);
+            after.push_back(wanted[other].value_or(kOpenStringNotes[other]));
+        }
+        const auto start = std::size_t(std::max(0.0, at * sampleRate));
+        if (start < stretch || start + stretch > samples.size())
+            continue;
+        const Spectrum before = makeSpectrum(samples.subspan(start - stretch, stretch), sampleRate);
+        const Spectrum later = makeSpectrum(samples.subspan(start, stretch), sampleRate);
+        if (strikeAdded(before, later, *wanted[string], kOpenStringNotes[string], after, reference))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+StrumStrings judgeStrum(const Wanted& wanted, double referencePitch, int sampleRate, std::span<const float> samples,
+                        std::span<const double> strikes)
 {
     if (sampleRate < 8000)
         throw std::invalid_argument("strum analysis needs a sample rate of at least 8000 Hz");
     std::vector<double> found;
     if (strikes.empty()) {
-        found = strumStrikes(sampleRate, samples.first(std::min(samples.size(), std::size_t((kStrumSpanSeconds + 0.15) * sampleRate))));
+        const auto span = std::size_t((kStrumSpanSeconds + 0.15) * sampleRate);
+        found = strumStrikes(wanted, referencePitch, sampleRate, samples.first(std::min(samples.size(), span)));
         strikes = found;
     }
     const double last = strikes.empty() ? 0.1 : strikes.back();
@@ -306,83 +448,71 @@ StrumStrings judgeStrum(const std::array<std::optional<MidiNote>, kStringCount>&
     const Spectrum whole = makeSpectrum(samples.subspan(from, to - from), sampleRate);
 
     StrumStrings rows{};
-    std::vector<std::size_t> coveredStrings;
+    std::vector<std::size_t> covered;
+    std::array<std::optional<Reading>, kStringCount> readings;
+    // A covered note's neighbours may have partials of their own: a fret
+    // high or low still shows, where it stands clear.
+    const auto readFret = [&](std::size_t i, std::span<const MidiNote> others) {
+        const MidiNote lowest = std::max(kOpenStringNotes[i], *wanted[i] - kFretsAround);
+        return rows[i].covered ? standingFret(whole, lowest, *wanted[i] + kFretsAround, others, referencePitch)
+                               : strongestFret(whole, *wanted[i], kOpenStringNotes[i], others, referencePitch);
+    };
     for (std::size_t i = 0; i < kStringCount; ++i) {
         StrumString& row = rows[i];
         row.string = int(i) + 1;
         row.wanted = wanted[i];
-        const MidiNote open = kOpenStringNotes[i];
-        const auto others = othersThan(wanted, i);
-        if (!wanted[i]) {
-            // Left out: silent, or one of its first frets sounds by partials of its own.
-            double bestStrength = 0.0;
-            std::optional<MidiNote> heard;
-            for (MidiNote note = open; note <= open + kUnplayedFrets; ++note) {
-                const auto own = ownPartials(note, others, referencePitch);
-                const double strength = own.empty() ? 0.0 : ownStrength(whole, note, own, referencePitch);
-                if (sounds(whole, strength, kUnplayedShareOfStrongest) && strength > bestStrength) {
-                    bestStrength = strength;
-                    heard = note;
-                }
-            }
-            row.kind = heard ? StrumStringKind::NotPlayedButHeard : StrumStringKind::NotPlayed;
-            row.verdict.heard = heard;
+        if (!wanted[i])
+            continue; // once the played strings are known
+        row.fret = *wanted[i] - kOpenStringNotes[i];
+        row.covered = ownPartials(*wanted[i], othersThan(wanted, i), referencePitch).empty();
+        readings[i] = readFret(i, othersThan(wanted, i));
+        if (row.covered && !readings[i])
+            covered.push_back(i);
+    }
+    // A wrong note on one string lends its partials to notes an octave or a
+    // twelfth from it on another: a B3 for C4 makes a B2 for C3 by B2's even
+    // partials, a B2 for C3 makes a B3 and an F#4. Each string is read again
+    // without the partials of the wrong notes that sound by an odd partial,
+    // which no note an octave up explains.
+    for (std::size_t i = 0; i < kStringCount; ++i) {
+        if (!readings[i])
             continue;
+        std::vector<MidiNote> others = othersThan(wanted, i);
+        for (std::size_t j = 0; j < kStringCount; ++j) {
+            if (j != i && readings[j] && readings[j]->note != *wanted[j] && readings[j]->partial % 2 == 1)
+                others.push_back(readings[j]->note);
         }
-        row.fret = *wanted[i] - open;
-        if (ownPartials(*wanted[i], others, referencePitch).empty()) {
-            row.covered = true;
-            coveredStrings.push_back(i);
-            continue;
-        }
-        const auto verdict = judgeFromStrum(whole, *wanted[i], open, others, referencePitch);
-        row.kind = verdict ? StrumStringKind::Judged : StrumStringKind::CantTell;
-        if (verdict)
-            row.verdict = *verdict;
+        const auto reading = readFret(i, others);
+        rows[i].kind = reading ? StrumStringKind::Judged : StrumStringKind::CantTell;
+        if (reading)
+            rows[i].verdict = judgeReading(whole, *reading, *wanted[i], others, referencePitch);
+        else if (rows[i].covered)
+            covered.push_back(i);
     }
 
-    // A covered note by what its own strike added. The strikes go with the
-    // sounding strings in order, downward or upward, when there are as many.
-    std::vector<std::size_t> sounding;
-    for (std::size_t i = kStringCount; i-- > 0;) {
-        if (wanted[i] || rows[i].kind == StrumStringKind::NotPlayedButHeard)
-            sounding.push_back(i); // string 6 first
-    }
-    const std::size_t stretch = std::size_t(kRiseSeconds * sampleRate);
-    for (std::size_t i : coveredStrings) {
-        StrumString& row = rows[i];
-        row.kind = StrumStringKind::CantTell;
-        if (strikes.size() != sounding.size())
+    for (std::size_t i = 0; i < kStringCount; ++i) {
+        if (wanted[i])
             continue;
-        // Downward where the lowest string's own partials rise at the first strike.
-        const auto place = std::size_t(std::find(sounding.begin(), sounding.end(), i) - sounding.begin());
-        for (const bool downward : {true, false}) {
-            const std::size_t turn = downward ? place : sounding.size() - 1 - place;
-            const double at = strikes[turn];
-            std::vector<MidiNote> after;
-            for (std::size_t t = turn + 1; t < sounding.size(); ++t) {
-                if (strikes[t] - at < kRiseSeconds) {
-                    const std::size_t other = sounding[downward ? t : sounding.size() - 1 - t];
-                    after.push_back(wanted[other] ? *wanted[other] : kOpenStringNotes[other]);
-                }
-            }
-            const auto start = std::size_t(std::max(0.0, at * sampleRate));
-            if (start < stretch || start + stretch > samples.size())
-                continue;
-            const Spectrum before = makeSpectrum(samples.subspan(start - stretch, stretch), sampleRate);
-            const Spectrum later = makeSpectrum(samples.subspan(start, stretch), sampleRate);
-            const double rise = riseAt(before, later, *wanted[i], after, referencePitch);
-            double beside = 0.0;
-            for (int frets : {-1, 1}) {
-                if (*wanted[i] + frets >= kOpenStringNotes[i])
-                    beside = std::max(beside, riseAt(before, later, *wanted[i] + frets, after, referencePitch));
-            }
-            if (rise > kRiseMargin * beside && rise >= kOverNoise * later.noise) {
-                row.kind = StrumStringKind::Judged;
-                row.verdict = judgeNote(*wanted[i], frequencyOf(*wanted[i], referencePitch), referencePitch);
-                break;
-            }
+        std::vector<MidiNote> others = othersThan(wanted, i);
+        for (const StrumString& played : rows) {
+            if (played.kind == StrumStringKind::Judged && played.verdict.heard)
+                others.push_back(*played.verdict.heard);
         }
+        // Silent, or one of its first frets sounds clear of every note heard.
+        const MidiNote open = kOpenStringNotes[i];
+        const auto heard = standingFret(whole, open, open + kUnplayedFrets, others, referencePitch);
+        rows[i].kind = heard ? StrumStringKind::NotPlayedButHeard : StrumStringKind::NotPlayed;
+        if (heard)
+            rows[i].verdict.heard = heard->note;
+    }
+
+    // A covered note is never guessed right: only its own strike tells it.
+    const auto sounding = soundingStrings(wanted, rows);
+    for (std::size_t i : covered) {
+        const bool told = judgedByStrike(wanted, i, sounding, strikes, sampleRate, samples, referencePitch);
+        rows[i].kind = told ? StrumStringKind::Judged : StrumStringKind::CantTell;
+        if (told)
+            rows[i].verdict = judgeNote(*wanted[i], frequencyOf(*wanted[i], referencePitch), referencePitch);
     }
     return rows;
 }
@@ -396,19 +526,25 @@ bool isStrum(const std::array<std::optional<MidiNote>, kStringCount>& wanted, do
     const auto tail = std::min(before.size(), std::size_t(0.1 * sampleRate));
     const Spectrum earlier = makeSpectrum(before.last(tail), sampleRate);
     const Spectrum later = makeSpectrum(samples.subspan(span - std::min(span, std::size_t(0.1 * sampleRate))), sampleRate);
-    int risen = 0;
+    std::vector<double> risen;
     for (std::size_t i = 0; i < kStringCount; ++i) {
         if (!wanted[i])
             continue;
-        const auto own = ownPartials(*wanted[i], othersThan(wanted, i), referencePitch);
+        // By its low partials, which carry a string: a high one of another
+        // string out of tune may stray onto a high one of this.
+        auto own = ownPartials(*wanted[i], othersThan(wanted, i), referencePitch);
+        std::erase_if(own, [](int k) { return k > kStrumRisePartials; });
         if (own.empty())
             continue;
         const double now = ownStrength(later, *wanted[i], own, referencePitch);
         const double then = ownStrength(earlier, *wanted[i], own, referencePitch) * double(tail) / double(std::min(span, std::size_t(0.1 * sampleRate)));
-        if (sounds(later, now, kShareOfStrongest) && now > 2.0 * then)
-            ++risen;
+        if (now >= kRiseOverNoise * later.noise && now >= kShareOfStrongest * later.strongest && now > 2.0 * then)
+            risen.push_back(now);
     }
-    return risen >= 2;
+    // One string's leakage into another's places, and its pluck's noise,
+    // are far under it.
+    const double loudest = risen.empty() ? 0.0 : *std::max_element(risen.begin(), risen.end());
+    return std::count_if(risen.begin(), risen.end(), [&](double r) { return r >= kStrumShareOfLoudest * loudest; }) >= 2;
 }
 
 std::string describeStrumString(const StrumString& row)
@@ -417,8 +553,7 @@ std::string describeStrumString(const StrumString& row)
     switch (row.kind) {
     case StrumStringKind::Judged:
         return describeStringCheck(check);
-    case StrumStringKind::CantTell:
-    {
+    case StrumStringKind::CantTell: {
         // The string's own words, "String 1, open, E4", before its state.
         check.status = StringStatus::PlayNow;
         const std::string text = describeStringCheck(check);

@@ -13,9 +13,9 @@ namespace fretmap {
 
 // How one strum leaves a string.
 enum class StrumStringKind {
-    Judged,          // a played string with its verdict
-    CantTell,        // a played string that neither the strum nor its strike decides
-    NotPlayed,       // the fingering leaves it out and it is silent
+    Judged,           // a played string with its verdict
+    CantTell,         // a played string that neither the strum nor its strike decides
+    NotPlayed,        // the fingering leaves it out and it is silent
     NotPlayedButHeard // the fingering leaves it out, but it sounds
 };
 
@@ -24,8 +24,8 @@ struct StrumString {
     std::optional<MidiNote> wanted; // nothing where not played
     int fret = 0;                   // 0 for open
     StrumStringKind kind = StrumStringKind::NotPlayed;
-    Verdict verdict;                // Judged; NotPlayedButHeard: the note heard in `heard`
-    bool covered = false;           // every partial of its note lies on another string's
+    Verdict verdict;      // Judged; NotPlayedButHeard: the note heard in `heard`
+    bool covered = false; // every partial of its note lies on another string's
 };
 
 using StrumStrings = std::array<StrumString, kStringCount>; // string 1 first
@@ -44,16 +44,19 @@ inline constexpr double kStrumListenSeconds = 0.8;
 StrumStrings judgeStrum(const std::array<std::optional<MidiNote>, kStringCount>& wanted, double referencePitch,
                         int sampleRate, std::span<const float> samples, std::span<const double> strikes = {});
 
-// Whether the sound from an onset at the start of `samples` (at least
-// kStrumSpanSeconds plus 0.1 s of it, and 0.1 s before it in `before`) is a
-// strum of the fingering: at least two of its strings' own partials rise
-// within kStrumSpanSeconds. A single string played alone is no strum.
+// Whether the sound from an onset at the start of `samples` (0.1 s of it
+// or more, up to kStrumSpanSeconds plus 0.1 s, and 0.1 s before it in
+// `before`) is a strum of the fingering: at least two of its strings' own
+// partials rise over its last 0.1 s. A single string played alone is no
+// strum, even over others left ringing.
 bool isStrum(const std::array<std::optional<MidiNote>, kStringCount>& wanted, double referencePitch, int sampleRate,
              std::span<const float> before, std::span<const float> samples);
 
-// The strike times in `samples`, in seconds, from the rise of the
-// spectrum in short hops: each string of a strum one.
-std::vector<double> strumStrikes(int sampleRate, std::span<const float> samples);
+// The strike times in `samples`, in seconds, from the rise of the spectrum
+// in short hops at the partials of the fingering's notes (and of the
+// strings it leaves out, open): each string of a strum one.
+std::vector<double> strumStrikes(const std::array<std::optional<MidiNote>, kStringCount>& wanted, double referencePitch,
+                                 int sampleRate, std::span<const float> samples);
 
 // "String 5, fret 3, C3: right", "String 1, open, E4: can't tell in a
 // strum", "String 6: not played, but heard E2".

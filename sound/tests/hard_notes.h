@@ -23,6 +23,7 @@ struct Tone {
     double stiffness = 0.0;            // B
     double attackNoise = 0.0;          // a burst of noise over the first 40 ms, against the note's peak
     double sharpCents = 0.0;           // how sharp the pluck starts; it settles within some 50 ms
+    double cents = 0.0;                // how far the string is out of tune
 };
 
 // A guitar string's partials, a little under each other, the fundamental
@@ -43,7 +44,7 @@ inline const std::vector<double> kNylon{0, -8, -14, -24, -30};
 // The frequency of the fundamental that `tone` rings at once settled.
 inline double fundamentalOf(const Tone& tone)
 {
-    return frequencyOf(tone.note) * std::sqrt(1.0 + tone.stiffness);
+    return frequencyOf(tone.note) * std::exp2(tone.cents / 1200.0) * std::sqrt(1.0 + tone.stiffness);
 }
 
 // Adds `tone` to `out` from sample `start`, decaying as a string does.
@@ -52,7 +53,7 @@ inline void addTone(std::vector<float>& out, const Tone& tone, std::size_t start
     std::mt19937 random(seed);
     std::uniform_real_distribution<double> phase(0.0, 2.0 * std::numbers::pi);
     std::uniform_real_distribution<double> noise(-1.0, 1.0);
-    const double f0 = frequencyOf(tone.note);
+    const double f0 = frequencyOf(tone.note) * std::exp2(tone.cents / 1200.0);
     struct Partial {
         double frequency, amplitude, phase;
     };
