@@ -18,6 +18,21 @@ constexpr std::string_view kCheckUnderway = "Play the strings one at a time, the
 // and a new one only when it has moved this many cents.
 constexpr double kTunerSpeechSpacing = 1.0;
 constexpr double kTunerSpeechCents = 5.0;
+// An onset is told a strum or a single string this long after it: long
+// enough for a second string of the slowest strum to sound, short enough
+// that a single string's verdict is hardly held back.
+constexpr double kStrumTellSeconds = 0.1;
+// A strum's sound is taken from this long before its first onset, and its
+// strikes are looked for once its longest span has passed.
+constexpr double kBeforeStrumSeconds = 0.15;
+constexpr double kStrikesAfterSeconds = kBeforeStrumSeconds + kStrumSpanSeconds + 0.05;
+// The sound kept for a strum: its span and its ringing, and some over.
+constexpr double kRecentSeconds = 2.0;
+
+std::uint64_t samplesIn(double seconds, int rate)
+{
+    return static_cast<std::uint64_t>(seconds * rate);
+}
 
 bool sameReading(const std::optional<TunerReading>& a, const std::optional<TunerReading>& b)
 {
@@ -36,6 +51,8 @@ std::string describeString(const ChordCheck& check, int string)
 ListenUpdate ListenSession::start(int sampleRate)
 {
     m_listener.emplace(sampleRate);
+    m_recent.clear();
+    m_recentStart = 0;
     const double referencePitch = m_tuner.referencePitch();
     m_tuner = Tuner();
     m_tuner.setReferencePitch(referencePitch);
@@ -49,6 +66,7 @@ ListenUpdate ListenSession::start(int sampleRate)
 ListenUpdate ListenSession::stop()
 {
     m_listener.reset();
+    m_recent.clear();
     ListenUpdate update;
     return noteTunerChange(update);
 }
@@ -69,9 +87,11 @@ ListenUpdate ListenSession::feed(std::span<const float> samples)
         // The listener hears the string being played among the notes it can sound.
         m_listener->expect(m_check.expected());
         m_listener->feed(samples.first(count));
+        keepRecent(samples.first(count));
         samples = samples.subspan(count);
         if (m_listener->samplesHeard() % step != 0)
             break; // the rest of the step comes with the next feed
+        followStrum(update);
         hearNotes();
         std::optional<double> frequency;
         if (const auto pitch = m_listener->currentPitch())
@@ -86,17 +106,100 @@ ListenUpdate ListenSession::feed(std::span<const float> samples)
     return noteTunerChange(update);
 }
 
-// Each note that settled goes to the check, at the time it was heard.
+// Each note that settled goes to the check, at the time it was heard:
+// held while its onset may begin a strum, and never a strum's own.
 void ListenSession::hearNotes()
 {
-    const double rate = m_listener->sampleRate();
     for (const HeardNote& note : m_listener->takeSettledNotes()) {
-        const double settled = static_cast<double>(note.settled) / rate;
-        m_check.elapse(settled); // a turn that ran out before the note came
-        m_check.hear(note.frequency, static_cast<double>(note.onset) / rate, settled);
-        m_listener->expect(m_check.expected());
+        if (m_strumFrom)
+            continue;
+        if (m_candidate)
+            m_held.push_back(note);
+        else if (!m_strum)
+            checkNote(note);
     }
-    m_check.elapse(seconds());
+    if (!m_candidate && !m_strumFrom && !m_strum)
+        m_check.elapse(seconds());
+}
+
+void ListenSession::checkNote(const HeardNote& note)
+{
+    const double rate = m_listener->sampleRate();
+    const double settled = static_cast<double>(note.settled) / rate;
+    m_check.elapse(settled); // a turn that ran out before the note came
+    m_check.hear(note.frequency, static_cast<double>(note.onset) / rate, settled);
+    m_listener->expect(m_check.expected());
+}
+
+// A new onset is told a strum or a single string; a strum is judged once
+// its strings have struck and rung, and its summary said as one notice.
+void ListenSession::followStrum(ListenUpdate& update)
+{
+    if (!m_check.hasChord())
+        return;
+    const int rate = m_listener->sampleRate();
+    const std::uint64_t now = m_listener->samplesHeard();
+    const auto onset = m_listener->lastOnset();
+    if (onset && onset != m_onsetSeen && !m_strumFrom) {
+        m_onsetSeen = onset;
+        if (!m_candidate)
+            m_candidate = onset;
+    }
+    if (m_candidate && now >= *m_candidate + samplesIn(kStrumTellSeconds, rate)) {
+        const std::uint64_t at = *m_candidate;
+        m_candidate.reset();
+        const auto before = recent(at - std::min(at, samplesIn(0.1, rate)), at);
+        if (isStrum(wantedNotes(), referencePitch(), rate, before, recent(at, now))) {
+            m_strumFrom = at - std::min(at, samplesIn(kBeforeStrumSeconds, rate));
+            m_held.clear();
+        } else {
+            for (const HeardNote& note : std::exchange(m_held, {})) {
+                if (!m_strum)
+                    checkNote(note);
+            }
+        }
+    }
+    if (!m_strumFrom)
+        return;
+    if (!m_strikes && now >= *m_strumFrom + samplesIn(kStrikesAfterSeconds, rate))
+        m_strikes = strumStrikes(wantedNotes(), referencePitch(), rate, recent(*m_strumFrom, now));
+    const double last = m_strikes && !m_strikes->empty() ? m_strikes->back() : kBeforeStrumSeconds;
+    if (m_strikes && now >= *m_strumFrom + samplesIn(last + kStrumListenSeconds, rate)) {
+        m_strum = judgeStrum(wantedNotes(), referencePitch(), rate, recent(*m_strumFrom, now), *m_strikes);
+        m_strumFrom.reset();
+        m_strikes.reset();
+        m_onsetSeen = m_listener->lastOnset(); // the strum's own strikes begin nothing new
+        update.checkChanged = true;
+        sayForCheck(strumSummary(*m_strum), update);
+    }
+}
+
+void ListenSession::keepRecent(std::span<const float> samples)
+{
+    m_recent.insert(m_recent.end(), samples.begin(), samples.end());
+    const auto keep = static_cast<std::size_t>(samplesIn(kRecentSeconds, m_listener->sampleRate()));
+    if (m_recent.size() > 2 * keep) {
+        const std::size_t drop = m_recent.size() - keep;
+        m_recent.erase(m_recent.begin(), m_recent.begin() + static_cast<std::ptrdiff_t>(drop));
+        m_recentStart += drop;
+    }
+}
+
+// The samples heard from `from` to `to`, as far as they are kept.
+std::span<const float> ListenSession::recent(std::uint64_t from, std::uint64_t to) const
+{
+    from = std::clamp(from, m_recentStart, m_recentStart + m_recent.size());
+    to = std::clamp(to, from, m_recentStart + m_recent.size());
+    return std::span<const float>(m_recent).subspan(static_cast<std::size_t>(from - m_recentStart),
+                                                    static_cast<std::size_t>(to - from));
+}
+
+std::array<std::optional<MidiNote>, kStringCount> ListenSession::wantedNotes() const
+{
+    std::array<std::optional<MidiNote>, kStringCount> wanted;
+    for (std::size_t i = 0; i < kStringCount; ++i)
+        wanted[i] = m_check.strings()[i].wanted;
+    return wanted;
 }
 
 // What the check wrote since `before` is said at once, with the string to
@@ -183,6 +286,13 @@ ListenUpdate ListenSession::startAgain()
 void ListenSession::restartCheck(bool speak, ListenUpdate& update)
 {
     m_check.restart(seconds());
+    // Back to the strings one by one: a strum heard or being heard is dropped.
+    m_strum.reset();
+    m_strumFrom.reset();
+    m_strikes.reset();
+    m_candidate.reset();
+    m_held.clear();
+    m_onsetSeen = m_listener ? m_listener->lastOnset() : std::nullopt;
     update.checkChanged = true;
     if (!speak)
         return;
@@ -205,6 +315,10 @@ std::array<std::string, kStringCount> ListenSession::rows() const
 {
     std::array<std::string, kStringCount> rows;
     for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (m_strum) {
+            rows[i] = describeStrumString((*m_strum)[i]);
+            continue;
+        }
         rows[i] = m_check.hasChord() ? describeStringCheck(m_check.strings()[i])
                                      : "String " + std::to_string(i + 1) + ": nothing to check";
     }
@@ -218,6 +332,8 @@ std::string ListenSession::summary() const
     case BoardContent::UnknownChord: return std::string(kUnknownChordToCheck);
     case BoardContent::Chord: break;
     }
+    if (m_strum)
+        return strumSummary(*m_strum);
     return m_check.finished() ? m_check.summary() : std::string(kCheckUnderway);
 }
 

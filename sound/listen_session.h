@@ -3,6 +3,7 @@
 #include "fretboard/fretboard_view.h"
 #include "sound/chord_check.h"
 #include "sound/note_listener.h"
+#include "sound/strum_check.h"
 #include "sound/tuner.h"
 
 #include <array>
@@ -37,7 +38,10 @@ struct ListenUpdate {
 };
 
 // One listening to an input: the notes heard, the tuner, the check of the
-// chord on the board string by string, and what is said when. The tuner
+// chord on the board string by string or in one strum, and what is said
+// when. A strum, at any moment, is judged whole once it has rung, and
+// stands in place of the check's rows until the check starts again or the
+// next strum; the strings played one at a time meanwhile go unjudged. The tuner
 // keeps quiet while the check waits for a string and for a second after
 // the check speaks, so that the two never speak over each other. Fed the
 // samples as they arrive, it goes by the sound's own clock: the same take,
@@ -73,10 +77,12 @@ public:
     ListenUpdate startAgain();
 
     const ChordCheck& check() const { return m_check; }
+    // The last strum's strings while they stand in the rows' place.
+    const std::optional<StrumStrings>& strum() const { return m_strum; }
     // Each string's row in words, string 1 first.
     std::array<std::string, kStringCount> rows() const;
     // "Play the strings one at a time, the lowest first", the check's
-    // summary once finished, or why there is nothing to check.
+    // summary once finished, the strum's, or why there is nothing to check.
     std::string summary() const;
 
     // Nothing while not listening.
@@ -92,6 +98,11 @@ public:
 
 private:
     void hearNotes();
+    void checkNote(const HeardNote& note);
+    void followStrum(ListenUpdate& update);
+    void keepRecent(std::span<const float> samples);
+    std::span<const float> recent(std::uint64_t from, std::uint64_t to) const;
+    std::array<std::optional<MidiNote>, kStringCount> wantedNotes() const;
     bool sayVerdicts(const std::array<StringCheck, kStringCount>& before, ListenUpdate& update);
     void sayForCheck(std::string text, ListenUpdate& update);
     void sayTunerNews(ListenUpdate& update);
@@ -106,6 +117,16 @@ private:
     std::optional<TunerReading> m_spokenReading; // what the tuner said last
     std::optional<double> m_spokenAt;            // when, in seconds of sound
     std::optional<TunerReading> m_shownReading;  // the reading the last update reported
+
+    // The last seconds heard, for a strum's analysis.
+    std::vector<float> m_recent;
+    std::uint64_t m_recentStart = 0;              // the sample m_recent begins at
+    std::optional<std::uint64_t> m_onsetSeen;     // the listener's last onset looked at
+    std::optional<std::uint64_t> m_candidate;     // an onset that may begin a strum, until told
+    std::vector<HeardNote> m_held;                // the notes settled meanwhile
+    std::optional<std::uint64_t> m_strumFrom;     // the strum being heard, from a little before it
+    std::optional<std::vector<double>> m_strikes; // its strikes, in seconds from m_strumFrom
+    std::optional<StrumStrings> m_strum;
 };
 
 } // namespace fretmap

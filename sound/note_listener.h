@@ -64,6 +64,10 @@ public:
     // note once.
     std::vector<HeardNote> takeSettledNotes();
 
+    // The sample where the last note began, settled or not: a strum's first
+    // string, long before any of its notes settles.
+    std::optional<std::uint64_t> lastOnset() const { return m_lastOnset; }
+
     // The range the next notes must lie in, or nothing for any note. While
     // a range is set, each new note is named from what its onset added to
     // the spectrum, among the notes of the range alone, and a note that

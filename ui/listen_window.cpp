@@ -129,6 +129,21 @@ QString glyphOf(const StringCheck& check)
     return QStringLiteral("?");
 }
 
+// A strum's string as a row of the check shows it: one it cannot tell
+// with the ? of a string not heard, one sounding where it should not with
+// the ✗ of a wrong note.
+StringCheck shownAs(const StrumString& strummed)
+{
+    StringCheck check{strummed.string, strummed.wanted, strummed.fret, StringStatus::Judged, strummed.verdict};
+    switch (strummed.kind) {
+    case StrumStringKind::Judged: break;
+    case StrumStringKind::CantTell: check.verdict = Verdict{}; break;
+    case StrumStringKind::NotPlayedButHeard: check.verdict.kind = VerdictKind::WrongFret; break;
+    case StrumStringKind::NotPlayed: check.status = StringStatus::NotPlayed; break;
+    }
+    return check;
+}
+
 } // namespace
 
 // The check's six rows, each as high as its own words need, the bold one
@@ -541,7 +556,8 @@ void ListenWindow::showCheck()
     const ChordCheck& checked = m_session.check();
     const auto phrases = m_session.rows();
     for (int row = 0; row < kStringCount; ++row) {
-        const StringCheck& check = checked.strings()[static_cast<std::size_t>(row)];
+        const auto at = static_cast<std::size_t>(row);
+        const StringCheck check = m_session.strum() ? shownAs((*m_session.strum())[at]) : checked.strings()[at];
         const QString phrase = QString::fromStdString(phrases[static_cast<std::size_t>(row)]);
         QListWidgetItem* item = m_stringChecks->item(row);
         item->setText((checked.hasChord() ? glyphOf(check) : QStringLiteral("\u00B7")) + QStringLiteral("  ") + phrase);

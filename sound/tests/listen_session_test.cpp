@@ -77,6 +77,29 @@ std::vector<float> ringing(std::initializer_list<MidiNote> notes, const std::vec
     return wet;
 }
 
+// The strum lasts from kStrumAt to its last string, `gapMs` apart.
+constexpr double kStrumAt = 0.5;
+
+// Hard notes strummed once and left ringing, lowest first or, upward,
+// highest first, in a small room and noise where asked.
+std::vector<float> strummed(std::vector<MidiNote> lowestFirst, double gapMs, bool upward, int rate, bool roomAndNoise = false)
+{
+    if (upward)
+        std::reverse(lowestFirst.begin(), lowestFirst.end());
+    std::vector<float> sound(static_cast<std::size_t>(2.5 * rate), 0.0F);
+    std::uint32_t seed = 23;
+    double at = kStrumAt;
+    for (MidiNote note : lowestFirst) {
+        listening::hard_notes::addTone(sound, listening::hard_notes::plucked(note), static_cast<std::size_t>(at * rate), rate, seed++);
+        at += gapMs / 1000.0;
+    }
+    if (!roomAndNoise)
+        return sound;
+    std::vector<float> wet = listening::hard_notes::reverberate(sound, rate, 0.4, 47);
+    listening::hard_notes::addNoise(wet, 20.0, 53);
+    return wet;
+}
+
 // A tone with a few harmonics gliding evenly in pitch from `from` to `to`
 // Hz over `seconds`; steady when the two are the same.
 std::vector<float> tone(double from, double to, double seconds, int rate)
@@ -132,6 +155,7 @@ struct TakeRow {
     std::vector<std::string> rows; // string 1 first
     std::string summary;
     std::vector<std::string> said; // up to the summary
+    double lastStringAt = 0.0;     // a strum's, whose summary comes within a second
 
     friend void PrintTo(const TakeRow& row, std::ostream* out) { *out << row.name; }
 };
@@ -145,6 +169,13 @@ const std::vector<std::string> kAllRightSaid{"String 5, fret 3, C3: play it now"
                                              "String 3, open, G3: right. String 2, fret 1, C4: play it now",
                                              "String 2, fret 1, C4: right. String 1, open, E4: play it now",
                                              "String 1, open, E4: right. 5 of 5 strings right"};
+
+const std::vector<std::string> kStrumRight = kAllRight;
+const std::vector<std::string> kStrumUntold{"String 1, open, E4: can't tell in a strum", "String 2, fret 1, C4: can't tell in a strum",
+                                            "String 3, open, G3: right", "String 4, fret 2, E3: right",
+                                            "String 5, fret 3, C3: right", "String 6: not played"};
+const std::string kStrumUntoldSummary = "Strum: 3 of 5 strings right; string 2 can't tell in a strum: play it alone; "
+                                        "string 1 can't tell in a strum: play it alone";
 
 // The all-right lines with one string's verdict and the summary changed.
 std::vector<std::string> withFault(std::vector<std::string> lines, const std::string& right, const std::string& fault,
@@ -192,6 +223,14 @@ const TakeRow kTakes[] = {
      kAllRight, "5 of 5 strings right", kAllRightSaid},
     {"left_ringing_string_2_a_fret_low", 440, [](int rate) { return ringing({48, 52, 55, 59, 64}, listening::hard_notes::kOctaveUp, rate); }, 48000, 10,
      withFault(kAllRight, kRight2, kLow, kLowSummary), kLowSummary, withFault(kAllRightSaid, kRight2, kLow, kLowSummary)},
+    // Strummed at any moment of the check: judged whole, the summary said as one notice.
+    {"strummed_down_30_ms_apart", 440, [](int rate) { return strummed({48, 52, 55, 60, 64}, 30, false, rate); }, 48000, 10,
+     kStrumRight, "Strum: 5 of 5 strings right", {"String 5, fret 3, C3: play it now", "Strum: 5 of 5 strings right"}, kStrumAt + 0.12},
+    // The room blurs strikes 15 ms apart: C4 over C3 and E4 over E3 cannot be told, and are named last.
+    {"strummed_up_15_ms_apart_in_a_room_in_noise", 440, [](int rate) { return strummed({48, 52, 55, 60, 64}, 15, true, rate, true); }, 44100, 10,
+     kStrumUntold, kStrumUntoldSummary, {"String 5, fret 3, C3: play it now", kStrumUntoldSummary}, kStrumAt + 0.06},
+    {"strummed_50_ms_apart_string_2_a_fret_low", 440, [](int rate) { return strummed({48, 52, 55, 59, 64}, 50, false, rate); }, 48000, 10,
+     withFault(kStrumRight, kRight2, kLow, kLowSummary), "Strum: " + kLowSummary, {"String 5, fret 3, C3: play it now", "Strum: " + kLowSummary}, kStrumAt + 0.2},
 };
 // clang-format on
 
@@ -216,6 +255,8 @@ TEST_P(ChordTake, GivesTheRowsTheSummaryAndTheNoticesInOrder)
     const double summaryAt = replayed.when[row.said.size() - 1];
     for (std::size_t i = row.said.size(); i < replayed.said.size(); ++i)
         EXPECT_GE(replayed.when[i] - summaryAt, 1.0) << replayed.said[i] << " came with the summary";
+    if (row.lastStringAt > 0.0)
+        EXPECT_LE(summaryAt - row.lastStringAt, 1.0);
 }
 
 INSTANTIATE_TEST_SUITE_P(C, ChordTake, testing::ValuesIn(kTakes),
