@@ -276,31 +276,43 @@ double riseAt(const Spectrum& before, const Spectrum& after, MidiNote note, std:
 
 } // namespace
 
-std::vector<double> strumStrikes(const std::array<std::optional<MidiNote>, kStringCount>& wanted, double referencePitch,
-                                 int sampleRate, std::span<const float> samples)
+namespace {
+
+// The bins of the guitar's range, `binHertz` apart.
+struct Bins {
+    double binHertz = 0.0;
+    std::size_t lowest = 0;
+    std::size_t highest = 0;
+};
+
+// The bins where the strings' partials lie.
+std::vector<bool> partialBins(const std::array<std::optional<MidiNote>, kStringCount>& wanted, double reference,
+                              const Bins& bins)
 {
-    if (sampleRate < 8000)
-        throw std::invalid_argument("strum analysis needs a sample rate of at least 8000 Hz");
-    const auto frame = std::bit_floor(std::size_t(kFrameSeconds * sampleRate));
-    const auto hop = std::max<std::size_t>(1, std::size_t(kHopSeconds * sampleRate));
-    RealFft fft(frame);
-    std::vector<double> weights(frame);
-    for (std::size_t i = 0; i < frame; ++i)
-        weights[i] = hann(i, frame);
-    const double binHertz = fft.binHertz(sampleRate);
-    const auto lowest = std::size_t(kLowestHeardPitch / binHertz);
-    const auto highest = std::min(frame / 2 - 1, std::size_t(kHighestPartialHertz / binHertz));
-    // Only the bins where the strings' partials lie: each strike adds its
-    // own there, while noise and the room rise everywhere.
+    const auto [binHertz, lowest, highest] = bins;
     std::vector<bool> watched(highest + 2, false);
     for (std::size_t i = 0; i < kStringCount; ++i) {
-        const double f = frequencyOf(wanted[i].value_or(kOpenStringNotes[i]), referencePitch);
+        const double f = frequencyOf(wanted[i].value_or(kOpenStringNotes[i]), reference);
         for (int k = 1; k <= kPartials && k * f <= kHighestPartialHertz; ++k) {
             const auto at = std::size_t(std::lround(k * f / binHertz));
             for (std::size_t bin = std::max(lowest, at - std::min<std::size_t>(at, 1)); bin <= std::min(highest, at + 1); ++bin)
                 watched[bin] = true;
         }
     }
+    return watched;
+}
+
+// Each frame's power spectrum up to the range's top, in logarithms over
+// the stretch's own floor, so that noise hardly rises; frames `hop` apart.
+std::vector<std::vector<double>> logFrames(std::span<const float> samples, std::size_t frame, std::size_t hop,
+                                           const Bins& bins)
+{
+    const std::size_t lowest = bins.lowest;
+    const std::size_t highest = bins.highest;
+    RealFft fft(frame);
+    std::vector<double> weights(frame);
+    for (std::size_t i = 0; i < frame; ++i)
+        weights[i] = hann(i, frame);
     std::vector<std::vector<double>> frames;
     std::vector<double> power;
     std::vector<double> all;
@@ -309,41 +321,65 @@ std::vector<double> strumStrikes(const std::array<std::optional<MidiNote>, kStri
         frames.emplace_back(power.begin(), power.begin() + std::ptrdiff_t(highest + 2));
         all.insert(all.end(), power.begin() + std::ptrdiff_t(lowest), power.begin() + std::ptrdiff_t(highest + 1));
     }
-    // Powers over the stretch's own floor, so that noise hardly rises.
     double floor = kPowerFloor;
     if (!all.empty()) {
         auto middle = all.begin() + std::ptrdiff_t(all.size() / 2);
         std::nth_element(all.begin(), middle, all.end());
         floor = std::max(kPowerFloor, kFloorOverMedian * *middle);
     }
-    for (auto& f : frames) {
-        for (double& p : f)
-            p = std::log10(1.0 + p / floor);
+    for (auto& f : frames)
+        std::transform(f.begin(), f.end(), f.begin(), [floor](double p) { return std::log10(1.0 + p / floor); });
+    return frames;
+}
+
+// The hops where the flux peaks: a share of its strongest, and the highest
+// within kLeastStrikeGap either side.
+std::vector<std::size_t> fluxPeaks(std::span<const double> flux)
+{
+    const double strongest = flux.empty() ? 0.0 : *std::max_element(flux.begin(), flux.end());
+    const auto gap = std::max<std::size_t>(1, std::size_t(kLeastStrikeGap / kHopSeconds));
+    std::vector<std::size_t> peaks;
+    for (std::size_t t = 1; t + 1 < flux.size(); ++t) {
+        if (flux[t] < kStrikeShare * strongest || flux[t] < flux[t - 1] || flux[t] < flux[t + 1])
+            continue;
+        const auto near = flux.subspan(t > gap ? t - gap : 0, std::min(flux.size(), t + gap + 1) - (t > gap ? t - gap : 0));
+        if (*std::max_element(near.begin(), near.end()) <= flux[t])
+            peaks.push_back(t);
     }
+    return peaks;
+}
+
+} // namespace
+
+std::vector<double> strumStrikes(const std::array<std::optional<MidiNote>, kStringCount>& wanted, double referencePitch,
+                                 int sampleRate, std::span<const float> samples)
+{
+    if (sampleRate < 8000)
+        throw std::invalid_argument("strum analysis needs a sample rate of at least 8000 Hz");
+    const auto frame = std::bit_floor(std::size_t(kFrameSeconds * sampleRate));
+    const auto hop = std::max<std::size_t>(1, std::size_t(kHopSeconds * sampleRate));
+    const double binHertz = double(sampleRate) / double(frame);
+    const auto lowest = std::max<std::size_t>(1, std::size_t(kLowestHeardPitch / binHertz));
+    const auto highest = std::min(frame / 2 - 1, std::size_t(kHighestPartialHertz / binHertz));
+    // Only the bins where the strings' partials lie: each strike adds its
+    // own there, while noise and the room rise everywhere.
+    const Bins bins{binHertz, lowest, highest};
+    const auto watched = partialBins(wanted, referencePitch, bins);
+    const auto frames = logFrames(samples, frame, hop, bins);
     // The rise of each bin over itself and its neighbours a frame before.
     const std::size_t lag = std::max<std::size_t>(1, frame / hop / 2);
     std::vector<double> flux(frames.size(), 0.0);
     for (std::size_t t = lag; t < frames.size(); ++t) {
-        for (std::size_t k = std::max<std::size_t>(lowest, 1); k <= highest; ++k) {
-            const auto& before = frames[t - lag];
-            if (watched[k])
-                flux[t] += std::clamp(frames[t][k] - std::max({before[k - 1], before[k], before[k + 1]}), 0.0, kLargestBinRise);
+        const auto& before = frames[t - lag];
+        for (std::size_t k = lowest; k <= highest; ++k) {
+            const double rise = frames[t][k] - std::max({before[k - 1], before[k], before[k + 1]});
+            flux[t] += watched[k] ? std::clamp(rise, 0.0, kLargestBinRise) : 0.0;
         }
     }
-    const double strongest = flux.empty() ? 0.0 : *std::max_element(flux.begin(), flux.end());
     std::vector<double> strikes;
-    const auto gap = std::max<std::size_t>(1, std::size_t(kLeastStrikeGap / kHopSeconds));
-    for (std::size_t t = 1; t + 1 < flux.size(); ++t) {
-        if (flux[t] < kStrikeShare * strongest || flux[t] < flux[t - 1] || flux[t] < flux[t + 1])
-            continue;
-        bool highestNear = true;
-        for (std::size_t u = t > gap ? t - gap : 0; u <= std::min(flux.size() - 1, t + gap); ++u)
-            highestNear = highestNear && (flux[u] <= flux[t] || u == t);
-        if (!highestNear)
-            continue;
-        // The frame ending at the rise: the strike lies near its end.
+    // The frame ending at the rise: the strike lies near its end.
+    for (std::size_t t : fluxPeaks(flux))
         strikes.push_back((double(t * hop) + 0.75 * double(frame)) / sampleRate);
-    }
     return strikes;
 }
 
@@ -431,6 +467,81 @@ bool judgedByStrike(const Wanted& wanted, std::size_t string, std::span<const st
 
 } // namespace
 
+namespace {
+
+// The fret of played string `i` by its own partials apart from `others`. A
+// covered note's neighbours may have partials of their own: a fret high or
+// low still shows, where it stands clear.
+std::optional<Reading> readFret(const Spectrum& whole, const Wanted& wanted, const StrumStrings& rows, std::size_t i,
+                                std::span<const MidiNote> others, double reference)
+{
+    const MidiNote lowest = std::max(kOpenStringNotes[i], *wanted[i] - kFretsAround);
+    return rows[i].covered ? standingFret(whole, lowest, *wanted[i] + kFretsAround, others, reference)
+                           : strongestFret(whole, *wanted[i], kOpenStringNotes[i], others, reference);
+}
+
+// The played strings' rows from the whole strum; returns the covered strings
+// that no fret of their own told, left to their strikes.
+std::vector<std::size_t> judgePlayed(const Spectrum& whole, const Wanted& wanted, double reference, StrumStrings& rows)
+{
+    std::array<std::optional<Reading>, kStringCount> readings;
+    for (std::size_t i = 0; i < kStringCount; ++i) {
+        if (wanted[i])
+            readings[i] = readFret(whole, wanted, rows, i, othersThan(wanted, i), reference);
+    }
+    // A wrong note on one string lends its partials to notes an octave or a
+    // twelfth from it on another: a B3 for C4 makes a B2 for C3 by B2's even
+    // partials, a B2 for C3 makes a B3 and an F#4. Each string is read again
+    // without the partials of the wrong notes that sound by an odd partial,
+    // which no note an octave up explains.
+    std::vector<MidiNote> firmWrong(kStringCount, 0);
+    for (std::size_t j = 0; j < kStringCount; ++j) {
+        if (readings[j] && readings[j]->note != *wanted[j] && readings[j]->partial % 2 == 1)
+            firmWrong[j] = readings[j]->note;
+    }
+    std::vector<std::size_t> untold;
+    for (std::size_t i = 0; i < kStringCount; ++i) {
+        if (!wanted[i])
+            continue;
+        std::vector<MidiNote> others = othersThan(wanted, i);
+        for (std::size_t j = 0; j < kStringCount; ++j) {
+            if (j != i && firmWrong[j] != 0)
+                others.push_back(firmWrong[j]);
+        }
+        const auto reading = readings[i] ? readFret(whole, wanted, rows, i, others, reference) : std::nullopt;
+        rows[i].kind = reading ? StrumStringKind::Judged : StrumStringKind::CantTell;
+        if (reading)
+            rows[i].verdict = judgeReading(whole, *reading, *wanted[i], others, reference);
+        else if (rows[i].covered)
+            untold.push_back(i);
+    }
+    return untold;
+}
+
+// The strings left out: silent, or one of their first frets sounds clear
+// of every note heard.
+void judgeLeftOut(const Spectrum& whole, const Wanted& wanted, double reference, StrumStrings& rows)
+{
+    std::vector<MidiNote> heard;
+    for (const StrumString& played : rows) {
+        if (played.kind == StrumStringKind::Judged && played.verdict.heard)
+            heard.push_back(*played.verdict.heard);
+    }
+    for (std::size_t i = 0; i < kStringCount; ++i) {
+        if (wanted[i])
+            continue;
+        std::vector<MidiNote> others = othersThan(wanted, i);
+        others.insert(others.end(), heard.begin(), heard.end());
+        const MidiNote open = kOpenStringNotes[i];
+        const auto sounding = standingFret(whole, open, open + kUnplayedFrets, others, reference);
+        rows[i].kind = sounding ? StrumStringKind::NotPlayedButHeard : StrumStringKind::NotPlayed;
+        if (sounding)
+            rows[i].verdict.heard = sounding->note;
+    }
+}
+
+} // namespace
+
 StrumStrings judgeStrum(const Wanted& wanted, double referencePitch, int sampleRate, std::span<const float> samples,
                         std::span<const double> strikes)
 {
@@ -448,71 +559,24 @@ StrumStrings judgeStrum(const Wanted& wanted, double referencePitch, int sampleR
     const Spectrum whole = makeSpectrum(samples.subspan(from, to - from), sampleRate);
 
     StrumStrings rows{};
-    std::vector<std::size_t> covered;
-    std::array<std::optional<Reading>, kStringCount> readings;
-    // A covered note's neighbours may have partials of their own: a fret
-    // high or low still shows, where it stands clear.
-    const auto readFret = [&](std::size_t i, std::span<const MidiNote> others) {
-        const MidiNote lowest = std::max(kOpenStringNotes[i], *wanted[i] - kFretsAround);
-        return rows[i].covered ? standingFret(whole, lowest, *wanted[i] + kFretsAround, others, referencePitch)
-                               : strongestFret(whole, *wanted[i], kOpenStringNotes[i], others, referencePitch);
-    };
     for (std::size_t i = 0; i < kStringCount; ++i) {
-        StrumString& row = rows[i];
-        row.string = int(i) + 1;
-        row.wanted = wanted[i];
+        rows[i].string = int(i) + 1;
+        rows[i].wanted = wanted[i];
         if (!wanted[i])
-            continue; // once the played strings are known
-        row.fret = *wanted[i] - kOpenStringNotes[i];
-        row.covered = ownPartials(*wanted[i], othersThan(wanted, i), referencePitch).empty();
-        readings[i] = readFret(i, othersThan(wanted, i));
-        if (row.covered && !readings[i])
-            covered.push_back(i);
-    }
-    // A wrong note on one string lends its partials to notes an octave or a
-    // twelfth from it on another: a B3 for C4 makes a B2 for C3 by B2's even
-    // partials, a B2 for C3 makes a B3 and an F#4. Each string is read again
-    // without the partials of the wrong notes that sound by an odd partial,
-    // which no note an octave up explains.
-    for (std::size_t i = 0; i < kStringCount; ++i) {
-        if (!readings[i])
             continue;
-        std::vector<MidiNote> others = othersThan(wanted, i);
-        for (std::size_t j = 0; j < kStringCount; ++j) {
-            if (j != i && readings[j] && readings[j]->note != *wanted[j] && readings[j]->partial % 2 == 1)
-                others.push_back(readings[j]->note);
-        }
-        const auto reading = readFret(i, others);
-        rows[i].kind = reading ? StrumStringKind::Judged : StrumStringKind::CantTell;
-        if (reading)
-            rows[i].verdict = judgeReading(whole, *reading, *wanted[i], others, referencePitch);
-        else if (rows[i].covered)
-            covered.push_back(i);
+        rows[i].fret = *wanted[i] - kOpenStringNotes[i];
+        rows[i].covered = ownPartials(*wanted[i], othersThan(wanted, i), referencePitch).empty();
     }
-
-    for (std::size_t i = 0; i < kStringCount; ++i) {
-        if (wanted[i])
-            continue;
-        std::vector<MidiNote> others = othersThan(wanted, i);
-        for (const StrumString& played : rows) {
-            if (played.kind == StrumStringKind::Judged && played.verdict.heard)
-                others.push_back(*played.verdict.heard);
-        }
-        // Silent, or one of its first frets sounds clear of every note heard.
-        const MidiNote open = kOpenStringNotes[i];
-        const auto heard = standingFret(whole, open, open + kUnplayedFrets, others, referencePitch);
-        rows[i].kind = heard ? StrumStringKind::NotPlayedButHeard : StrumStringKind::NotPlayed;
-        if (heard)
-            rows[i].verdict.heard = heard->note;
-    }
+    const auto untold = judgePlayed(whole, wanted, referencePitch, rows);
+    judgeLeftOut(whole, wanted, referencePitch, rows);
 
     // A covered note is never guessed right: only its own strike tells it.
     const auto sounding = soundingStrings(wanted, rows);
-    for (std::size_t i : covered) {
-        const bool told = judgedByStrike(wanted, i, sounding, strikes, sampleRate, samples, referencePitch);
-        rows[i].kind = told ? StrumStringKind::Judged : StrumStringKind::CantTell;
-        if (told)
-            rows[i].verdict = judgeNote(*wanted[i], frequencyOf(*wanted[i], referencePitch), referencePitch);
+    for (std::size_t i : untold) {
+        if (!judgedByStrike(wanted, i, sounding, strikes, sampleRate, samples, referencePitch))
+            continue;
+        rows[i].kind = StrumStringKind::Judged;
+        rows[i].verdict = judgeNote(*wanted[i], frequencyOf(*wanted[i], referencePitch), referencePitch);
     }
     return rows;
 }

@@ -1,7 +1,8 @@
 // Writes the sound files that the listening check plays into the sound
 // server: C (x32010) played string by string from string 5, as the
 // program's own voice renders it, three ways: every string right; string 2
-// a fret low (B3 for C4); string 3 35 cents sharp. Prints, a line each,
+// a fret low (B3 for C4); string 3 35 cents sharp; and strummed once
+// downward, 30 ms between strings, with string 2 a fret low. Prints, a line each,
 // the file, the string and when its note is struck, in seconds. Also A4
 // alone at 44.1 kHz, a4.wav, for the check of the input's rate.
 //
@@ -29,6 +30,7 @@ constexpr double kSpacing = 1.3;   // between two strings: time for a verdict
 constexpr double kDamped = 0.15;   // quiet before the next string: the last one is damped
 constexpr double kDampTime = 0.03; // how long the damping takes
 constexpr double kSharpCents = 35.0;
+constexpr double kStrumGap = 0.03; // between two strings of a strum
 
 struct Strike {
     int string;
@@ -96,6 +98,25 @@ bool writeStrikes(const std::string& folder, const std::string& name, const std:
     return writeWav(folder + "/" + name, sound);
 }
 
+// The strikes strummed downward, kStrumGap apart, all left ringing.
+bool writeStrum(const std::string& folder, const std::string& name, const std::vector<Strike>& strikes)
+{
+    const auto leadIn = static_cast<std::size_t>(kLeadIn * kRate);
+    const auto gap = static_cast<std::size_t>(kStrumGap * kRate);
+    std::vector<std::int16_t> sound;
+    for (std::size_t i = 0; i < strikes.size(); ++i) {
+        const std::vector<std::int16_t> note = renderNote(strikes[i]);
+        const std::size_t start = leadIn + i * gap;
+        sound.resize(std::max(sound.size(), start + note.size()), 0);
+        for (std::size_t n = 0; n < note.size(); ++n) {
+            auto& sample = sound[start + n];
+            sample = static_cast<std::int16_t>(std::clamp(int(sample) + int(note[n]) / 2, -32768, 32767));
+        }
+        std::cout << name << ' ' << strikes[i].string << ' ' << double(start) / kRate << '\n';
+    }
+    return writeWav(folder + "/" + name, sound);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -114,7 +135,7 @@ int main(int argc, char** argv)
     const MidiNote a4[] = {69};
     const bool written = writeWav(folder + "/a4.wav", renderPluckedNotes(a4, PlayStyle::Chord, kOtherRate), kOtherRate)
         && writeStrikes(folder, "right.wav", right) && writeStrikes(folder, "fret-low.wav", fretLow)
-        && writeStrikes(folder, "sharp.wav", sharp);
+        && writeStrikes(folder, "sharp.wav", sharp) && writeStrum(folder, "strum-fret-low.wav", fretLow);
     if (!written) {
         std::cerr << "fretmap_render_check_wav: cannot write in " << folder << '\n';
         return 1;
