@@ -54,6 +54,7 @@ public:
 
     double seconds() const { return m_session.seconds(); }
     const ChordCheck& check() const { return m_session.check(); }
+    const std::optional<StrumStrings>& strum() const { return m_session.strum(); }
     std::optional<TunerReading> reading() const { return m_session.tunerReading(); }
 
 private:
@@ -140,12 +141,11 @@ double medianOf(std::vector<double> values)
     return values[values.size() / 2];
 }
 
-Tally judgeCheckTake(const Take& take, const Recording& recording, bool verbose)
+// A state that gives exactly the wanted notes: open strings as such, the
+// others as cells from a base fret of 1 where they fit, else shifted.
+FretboardState stateFor(const Take& take)
 {
-    Tally tally;
     FretboardState state;
-    // A state that gives exactly the wanted notes: open strings as such,
-    // the others as cells from a base fret of 1 where they fit, else shifted.
     int lowest = 99;
     for (std::size_t i = 0; i < kStringCount; ++i) {
         if (take.wanted[i] && *take.wanted[i] != kOpenStringNotes[i])
@@ -160,6 +160,13 @@ Tally judgeCheckTake(const Take& take, const Recording& recording, bool verbose)
         else
             state.strings[i] = std::int16_t(*take.wanted[i] - kOpenStringNotes[i] - state.baseFret + 1);
     }
+    return state;
+}
+
+Tally judgeCheckTake(const Take& take, const Recording& recording, bool verbose)
+{
+    Tally tally;
+    const FretboardState state = stateFor(take);
     Replay replay(recording.sampleRate, state);
     const auto step = std::size_t(recording.sampleRate / 100);
     const std::span<const float> sound(recording.samples);
@@ -227,38 +234,122 @@ Tally judgeTunerTake(const Take& take, const Recording& recording, const Recordi
     return tally;
 }
 
-// One strum take judged whole, the strike times found by the analysis:
-// each of the six strings counts right when its row is the one what was
-// struck deserves (a covered string also when it cannot tell).
-std::pair<int, int> judgeStrumTake(const Take& take, const Recording& recording, bool verbose)
-{
-    const int rate = recording.sampleRate;
-    const double first = take.strikes.front().seconds - 0.2;
-    const double last = take.strikes.back().seconds;
-    const auto from = std::size_t(std::max(0.0, first) * rate);
-    const auto to = std::min(recording.samples.size(), std::size_t((last + kStrumListenSeconds + 0.05) * rate));
-    const auto rows = judgeStrum(take.wanted, kDefaultReferencePitch, rate,
-                                 std::span<const float>(recording.samples).subspan(from, to - from));
+// What the strums of a set gave.
+struct StrumTally {
     int right = 0;
-    for (const StrumString& row : rows) {
-        const auto strike = std::find_if(take.strikes.begin(), take.strikes.end(),
-                                         [&](const Strike& s) { return s.string == row.string; });
+    int strings = 0;
+    int faults = 0;      // strings struck wrong, or sounding where left out
+    int faultsFound = 0; // of them, with the verdict they deserve
+    int covered = 0;     // strings whose every partial another string's covers
+    int coveredJudged = 0;
+    int coveredCantTell = 0;
+    int ownCantTell = 0; // "can't tell" on a string with partials of its own
+    int strums = 0;
+    int unrecognised = 0;      // judged string by string, or not at all
+    std::vector<double> after; // seconds from the last string to the summary
+
+    void add(const StrumTally& o)
+    {
+        right += o.right;
+        strings += o.strings;
+        faults += o.faults;
+        faultsFound += o.faultsFound;
+        covered += o.covered;
+        coveredJudged += o.coveredJudged;
+        coveredCantTell += o.coveredCantTell;
+        ownCantTell += o.ownCantTell;
+        strums += o.strums;
+        unrecognised += o.unrecognised;
+        after.insert(after.end(), o.after.begin(), o.after.end());
+    }
+};
+
+// Whether a string of a strum was struck wrong: a wrong note, out of tune,
+// muted, or sounding where the chord leaves it out.
+bool faulted(const StrumString& row, const Strike* strike)
+{
+    if (!row.wanted)
+        return strike != nullptr;
+    return strike != nullptr && (strike->note < 0 || strike->note != *row.wanted || std::abs(strike->cents) >= kRightCents);
+}
+
+// One strum take replayed through the listening session as the window
+// feeds it: each of the six strings counts right when its row is the one
+// what was struck deserves (a covered string also when it cannot tell).
+StrumTally judgeStrumTake(const Take& take, const Recording& recording, bool verbose)
+{
+    StrumTally tally;
+    tally.strums = 1;
+    Replay replay(recording.sampleRate, stateFor(take));
+    const auto step = std::size_t(recording.sampleRate / 100);
+    const std::span<const float> sound(recording.samples);
+    const double last = take.strikes.back().seconds;
+    for (std::size_t at = 0; at < sound.size() && !replay.strum() && replay.seconds() < last + 3.0; at += step)
+        replay.step(sound.subspan(at, std::min(step, sound.size() - at)));
+    if (!replay.strum()) {
+        tally.unrecognised = 1;
+        tally.strings = kStringCount;
+        if (verbose)
+            std::printf("    %s %s [%s]: not heard as a strum\n", take.voice.c_str(), take.condition.c_str(), take.name.c_str());
+        return tally;
+    }
+    tally.after.push_back(replay.seconds() - last);
+    for (const StrumString& row : *replay.strum()) {
+        const auto found = std::find_if(take.strikes.begin(), take.strikes.end(),
+                                        [&](const Strike& s) { return s.string == row.string; });
+        const Strike* strike = found == take.strikes.end() ? nullptr : &*found;
         bool ok = false;
         if (!row.wanted)
-            ok = strike == take.strikes.end() ? row.kind == StrumStringKind::NotPlayed
-                                              : row.kind == StrumStringKind::NotPlayedButHeard;
+            ok = strike == nullptr ? row.kind == StrumStringKind::NotPlayed : row.kind == StrumStringKind::NotPlayedButHeard;
         else if (row.kind == StrumStringKind::CantTell)
             ok = row.covered;
-        else if (strike != take.strikes.end() && strike->note < 0)
+        else if (strike != nullptr && strike->note < 0)
             ok = row.verdict.kind == VerdictKind::NotHeard;
-        else if (strike != take.strikes.end())
+        else if (strike != nullptr)
             ok = deserved(row.verdict, *row.wanted, *strike);
-        right += ok ? 1 : 0;
+        ++tally.strings;
+        tally.right += ok ? 1 : 0;
+        if (faulted(row, strike)) {
+            ++tally.faults;
+            tally.faultsFound += ok && row.kind != StrumStringKind::CantTell ? 1 : 0;
+        }
+        if (row.wanted && row.covered) {
+            ++tally.covered;
+            tally.coveredJudged += row.kind == StrumStringKind::Judged ? 1 : 0;
+            tally.coveredCantTell += row.kind == StrumStringKind::CantTell ? 1 : 0;
+        } else if (row.kind == StrumStringKind::CantTell) {
+            ++tally.ownCantTell;
+        }
         if (!ok && verbose)
             std::printf("    %s %s [%s]: %s\n", take.voice.c_str(), take.condition.c_str(), take.name.c_str(),
                         describeStrumString(row).c_str());
     }
-    return {right, int(rows.size())};
+    return tally;
+}
+
+// The share of `values` at most `limit`.
+double shareAtMost(const std::vector<double>& values, double limit)
+{
+    const auto within = std::count_if(values.begin(), values.end(), [&](double v) { return v <= limit; });
+    return values.empty() ? 0.0 : 100.0 * double(within) / double(values.size());
+}
+
+void reportStrums(const std::map<std::string, StrumTally>& tallies)
+{
+    StrumTally all;
+    for (const auto& [where, t] : tallies) {
+        std::printf("  strums %-18s strings right %5.1f %% of %d, faults found %d of %d, %d not heard as a strum\n",
+                    where.c_str(), percent(t.right, t.strings), t.strings, t.faultsFound, t.faults, t.unrecognised);
+        all.add(t);
+    }
+    if (all.strums == 0)
+        return;
+    std::printf("  strums all: %d; strings right %.1f %%, faults found %.1f %% of %d; can't tell: %d covered, %d with "
+                "partials of their own; covered strings judged by their strikes %d of %d; summary a median %.0f ms after "
+                "the last string, %.0f %% within 1 s\n",
+                all.strums, percent(all.right, all.strings), percent(all.faultsFound, all.faults), all.faults,
+                all.coveredCantTell, all.ownCantTell, all.coveredJudged, all.covered, 1000.0 * medianOf(all.after),
+                shareAtMost(all.after, 1.0));
 }
 
 } // namespace
@@ -362,8 +453,7 @@ bool reportSet(const std::string& directory, bool verbose)
     // voice -> condition -> kind (damped, ringing, tuner)
     std::map<std::string, std::map<std::string, std::map<std::string, Tally>>> tallies;
     std::map<std::string, Recording> cleanTakes;
-    std::map<std::string, int> strumRight;
-    std::map<std::string, int> strumStrings;
+    std::map<std::string, StrumTally> strums; // by voice and condition
     for (const Take& take : takes) {
         std::string problem;
         const auto recording = readWav(directory + "/" + take.file, problem);
@@ -372,9 +462,7 @@ bool reportSet(const std::string& directory, bool verbose)
             return false;
         }
         if (take.kind == "strum") {
-            const auto [right, strings] = judgeStrumTake(take, *recording, verbose);
-            strumRight[take.voice + " " + take.condition] += right;
-            strumStrings[take.voice + " " + take.condition] += strings;
+            strums[take.voice + " " + take.condition].add(judgeStrumTake(take, *recording, verbose));
             continue;
         }
         if (take.kind == "tuner") {
@@ -412,8 +500,7 @@ bool reportSet(const std::string& directory, bool verbose)
             all.add(tuner);
         }
     }
-    for (const auto& [where, strings] : strumStrings)
-        std::printf("  strums %-18s strings right %5.1f %% of %d\n", where.c_str(), percent(strumRight[where], strings), strings);
+    reportStrums(strums);
     std::printf("  all: verdicts %.1f %% of %d right, %d below the open string; tuner %d of %d within 2 cents, %d far off\n",
                 percent(all.right, all.verdicts), all.verdicts, all.belowOpen, all.tunerWithin2, all.tunerNotes, all.tunerFar);
     return true;

@@ -19,9 +19,11 @@ constexpr std::string_view kCheckUnderway = "Play the strings one at a time, the
 constexpr double kTunerSpeechSpacing = 1.0;
 constexpr double kTunerSpeechCents = 5.0;
 // An onset is told a strum or a single string this long after it: long
-// enough for a second string of the slowest strum to sound, short enough
-// that a single string's verdict is hardly held back.
+// enough for a second string of a strum to sound, short enough that a
+// single string's verdict is hardly held back.
 constexpr double kStrumTellSeconds = 0.1;
+// Where faint, it is looked at this many times, each a further 0.1 s on.
+constexpr int kStrumLooks = 2;
 // A strum's sound is taken from this long before its first onset, and its
 // strikes are looked for once its longest span has passed.
 constexpr double kBeforeStrumSeconds = 0.15;
@@ -145,11 +147,21 @@ void ListenSession::followStrum(ListenUpdate& update)
         if (!m_candidate)
             m_candidate = onset;
     }
-    if (m_candidate && now >= *m_candidate + samplesIn(kStrumTellSeconds, rate)) {
+    // Told at once where two strings rise clearly; looked at again a
+    // moment later where the evidence is faint, as a strum's later strings
+    // are while they begin.
+    const auto tellAt = [&](std::uint64_t at, int look) { return at + samplesIn(kStrumTellSeconds * look, rate); };
+    if (m_candidate && now >= tellAt(*m_candidate, m_candidateLooks + 1)) {
         const std::uint64_t at = *m_candidate;
+        const auto window = samplesIn(kStrumTellSeconds, rate);
+        const StrumEvidence evidence = strumEvidence(wantedNotes(), referencePitch(), rate, recent(at - std::min(at, window), at),
+                                                     recent(now - window, now));
+        ++m_candidateLooks;
+        if (evidence == StrumEvidence::Faint && m_candidateLooks < kStrumLooks)
+            return;
         m_candidate.reset();
-        const auto before = recent(at - std::min(at, samplesIn(0.1, rate)), at);
-        if (isStrum(wantedNotes(), referencePitch(), rate, before, recent(at, now))) {
+        m_candidateLooks = 0;
+        if (evidence == StrumEvidence::Clear) {
             m_strumFrom = at - std::min(at, samplesIn(kBeforeStrumSeconds, rate));
             m_held.clear();
         } else {
@@ -291,6 +303,7 @@ void ListenSession::restartCheck(bool speak, ListenUpdate& update)
     m_strumFrom.reset();
     m_strikes.reset();
     m_candidate.reset();
+    m_candidateLooks = 0;
     m_held.clear();
     m_onsetSeen = m_listener ? m_listener->lastOnset() : std::nullopt;
     update.checkChanged = true;

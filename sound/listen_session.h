@@ -123,6 +123,7 @@ private:
     std::uint64_t m_recentStart = 0;              // the sample m_recent begins at
     std::optional<std::uint64_t> m_onsetSeen;     // the listener's last onset looked at
     std::optional<std::uint64_t> m_candidate;     // an onset that may begin a strum, until told
+    int m_candidateLooks = 0;                     // at it so far
     std::vector<HeardNote> m_held;                // the notes settled meanwhile
     std::optional<std::uint64_t> m_strumFrom;     // the strum being heard, from a little before it
     std::optional<std::vector<double>> m_strikes; // its strikes, in seconds from m_strumFrom

@@ -44,6 +44,8 @@ constexpr double kRiseOverNoise = 4.0;
 // Each string of a strum rises by at least this share of the loudest, at
 // its partials up to this one.
 constexpr int kStrumRisePartials = 4;
+// Strings that rise by a fainter share may be a strum's, struck late.
+constexpr double kFaintShareOfLoudest = 0.03;
 constexpr double kStrumShareOfLoudest = 0.2;
 // Strike times: hops of about 2.5 ms over frames of about 21 ms.
 constexpr double kHopSeconds = 0.0025;
@@ -480,34 +482,75 @@ std::optional<Reading> readFret(const Spectrum& whole, const Wanted& wanted, con
                            : strongestFret(whole, *wanted[i], kOpenStringNotes[i], others, reference);
 }
 
-// The played strings' rows from the whole strum; returns the covered strings
-// that no fret of their own told, left to their strikes.
-std::vector<std::size_t> judgePlayed(const Spectrum& whole, const Wanted& wanted, double reference, StrumStrings& rows)
+using Readings = std::array<std::optional<Reading>, kStringCount>;
+
+// Each played string's fret, by the partials no other wanted note shares.
+Readings readPlayed(const Spectrum& whole, const Wanted& wanted, const StrumStrings& rows, double reference)
 {
-    std::array<std::optional<Reading>, kStringCount> readings;
+    Readings readings;
     for (std::size_t i = 0; i < kStringCount; ++i) {
         if (wanted[i])
             readings[i] = readFret(whole, wanted, rows, i, othersThan(wanted, i), reference);
     }
-    // A wrong note on one string lends its partials to notes an octave or a
-    // twelfth from it on another: a B3 for C4 makes a B2 for C3 by B2's even
-    // partials, a B2 for C3 makes a B3 and an F#4. Each string is read again
-    // without the partials of the wrong notes that sound by an odd partial,
-    // which no note an octave up explains.
-    std::vector<MidiNote> firmWrong(kStringCount, 0);
+    return readings;
+}
+
+// A wrong note on one string lends its partials to notes an octave or a
+// twelfth from it on another: a B3 for C4 makes a B2 for C3 by B2's even
+// partials, a B2 for C3 makes a B3 and an F#4. The wrong notes that sound
+// by an odd partial, which no note an octave up explains, are taken as
+// sounding; string by string, 0 for none.
+std::array<MidiNote, kStringCount> firmWrongNotes(const Readings& readings, const Wanted& wanted)
+{
+    std::array<MidiNote, kStringCount> firm{};
     for (std::size_t j = 0; j < kStringCount; ++j) {
         if (readings[j] && readings[j]->note != *wanted[j] && readings[j]->partial % 2 == 1)
-            firmWrong[j] = readings[j]->note;
+            firm[j] = readings[j]->note;
     }
+    return firm;
+}
+
+// The other notes than string `i`'s: the wanted ones, and `sounding` (a
+// note a string, 0 for none) but its own.
+std::vector<MidiNote> othersSounding(const Wanted& wanted, std::size_t i, std::span<const MidiNote> sounding)
+{
+    std::vector<MidiNote> others = othersThan(wanted, i);
+    for (std::size_t j = 0; j < sounding.size(); ++j) {
+        if (j != i && sounding[j] != 0)
+            others.push_back(sounding[j]);
+    }
+    return others;
+}
+
+// The strings left out: silent, or one of their first frets sounds clear
+// of every note that sounds on the other strings.
+void judgeLeftOut(const Spectrum& whole, const Wanted& wanted, std::span<const MidiNote> firm, double reference,
+                  StrumStrings& rows)
+{
+    for (std::size_t i = 0; i < kStringCount; ++i) {
+        if (wanted[i])
+            continue;
+        const MidiNote open = kOpenStringNotes[i];
+        const auto sounding = standingFret(whole, open, open + kUnplayedFrets, othersSounding(wanted, i, firm), reference);
+        rows[i].kind = sounding ? StrumStringKind::NotPlayedButHeard : StrumStringKind::NotPlayed;
+        if (sounding)
+            rows[i].verdict.heard = sounding->note;
+    }
+}
+
+// The played strings' rows, read again without the partials of what sounds
+// wrong elsewhere; returns the covered strings that no fret of their own
+// told, left to their strikes.
+std::vector<std::size_t> judgePlayed(const Spectrum& whole, const Wanted& wanted, const Readings& readings,
+                                     std::span<const MidiNote> sounding, double reference, StrumStrings& rows)
+{
     std::vector<std::size_t> untold;
     for (std::size_t i = 0; i < kStringCount; ++i) {
         if (!wanted[i])
             continue;
-        std::vector<MidiNote> others = othersThan(wanted, i);
-        for (std::size_t j = 0; j < kStringCount; ++j) {
-            if (j != i && firmWrong[j] != 0)
-                others.push_back(firmWrong[j]);
-        }
+        const std::vector<MidiNote> others = othersSounding(wanted, i, sounding);
+        // A wrong note an octave under it may cover it as another string would.
+        rows[i].covered = rows[i].covered || ownPartials(*wanted[i], others, reference).empty();
         const auto reading = readings[i] ? readFret(whole, wanted, rows, i, others, reference) : std::nullopt;
         rows[i].kind = reading ? StrumStringKind::Judged : StrumStringKind::CantTell;
         if (reading)
@@ -516,28 +559,6 @@ std::vector<std::size_t> judgePlayed(const Spectrum& whole, const Wanted& wanted
             untold.push_back(i);
     }
     return untold;
-}
-
-// The strings left out: silent, or one of their first frets sounds clear
-// of every note heard.
-void judgeLeftOut(const Spectrum& whole, const Wanted& wanted, double reference, StrumStrings& rows)
-{
-    std::vector<MidiNote> heard;
-    for (const StrumString& played : rows) {
-        if (played.kind == StrumStringKind::Judged && played.verdict.heard)
-            heard.push_back(*played.verdict.heard);
-    }
-    for (std::size_t i = 0; i < kStringCount; ++i) {
-        if (wanted[i])
-            continue;
-        std::vector<MidiNote> others = othersThan(wanted, i);
-        others.insert(others.end(), heard.begin(), heard.end());
-        const MidiNote open = kOpenStringNotes[i];
-        const auto sounding = standingFret(whole, open, open + kUnplayedFrets, others, reference);
-        rows[i].kind = sounding ? StrumStringKind::NotPlayedButHeard : StrumStringKind::NotPlayed;
-        if (sounding)
-            rows[i].verdict.heard = sounding->note;
-    }
 }
 
 } // namespace
@@ -567,13 +588,19 @@ StrumStrings judgeStrum(const Wanted& wanted, double referencePitch, int sampleR
         rows[i].fret = *wanted[i] - kOpenStringNotes[i];
         rows[i].covered = ownPartials(*wanted[i], othersThan(wanted, i), referencePitch).empty();
     }
-    const auto untold = judgePlayed(whole, wanted, referencePitch, rows);
-    judgeLeftOut(whole, wanted, referencePitch, rows);
+    const Readings readings = readPlayed(whole, wanted, rows, referencePitch);
+    std::array<MidiNote, kStringCount> sounding = firmWrongNotes(readings, wanted);
+    judgeLeftOut(whole, wanted, sounding, referencePitch, rows);
+    for (std::size_t i = 0; i < kStringCount; ++i) {
+        if (rows[i].kind == StrumStringKind::NotPlayedButHeard)
+            sounding[i] = *rows[i].verdict.heard;
+    }
+    const auto untold = judgePlayed(whole, wanted, readings, sounding, referencePitch, rows);
 
     // A covered note is never guessed right: only its own strike tells it.
-    const auto sounding = soundingStrings(wanted, rows);
+    const auto struck = soundingStrings(wanted, rows);
     for (std::size_t i : untold) {
-        if (!judgedByStrike(wanted, i, sounding, strikes, sampleRate, samples, referencePitch))
+        if (!judgedByStrike(wanted, i, struck, strikes, sampleRate, samples, referencePitch))
             continue;
         rows[i].kind = StrumStringKind::Judged;
         rows[i].verdict = judgeNote(*wanted[i], frequencyOf(*wanted[i], referencePitch), referencePitch);
@@ -581,15 +608,14 @@ StrumStrings judgeStrum(const Wanted& wanted, double referencePitch, int sampleR
     return rows;
 }
 
-bool isStrum(const std::array<std::optional<MidiNote>, kStringCount>& wanted, double referencePitch, int sampleRate,
-             std::span<const float> before, std::span<const float> samples)
+StrumEvidence strumEvidence(const std::array<std::optional<MidiNote>, kStringCount>& wanted, double referencePitch,
+                            int sampleRate, std::span<const float> before, std::span<const float> samples)
 {
     if (sampleRate < 8000)
         throw std::invalid_argument("strum analysis needs a sample rate of at least 8000 Hz");
-    const auto span = std::min(samples.size(), std::size_t((kStrumSpanSeconds + 0.1) * sampleRate));
-    const auto tail = std::min(before.size(), std::size_t(0.1 * sampleRate));
-    const Spectrum earlier = makeSpectrum(before.last(tail), sampleRate);
-    const Spectrum later = makeSpectrum(samples.subspan(span - std::min(span, std::size_t(0.1 * sampleRate))), sampleRate);
+    const Spectrum earlier = makeSpectrum(before, sampleRate);
+    const Spectrum later = makeSpectrum(samples, sampleRate);
+    const double lengths = double(before.size()) / double(std::max<std::size_t>(1, samples.size()));
     std::vector<double> risen;
     for (std::size_t i = 0; i < kStringCount; ++i) {
         if (!wanted[i])
@@ -601,14 +627,20 @@ bool isStrum(const std::array<std::optional<MidiNote>, kStringCount>& wanted, do
         if (own.empty())
             continue;
         const double now = ownStrength(later, *wanted[i], own, referencePitch);
-        const double then = ownStrength(earlier, *wanted[i], own, referencePitch) * double(tail) / double(std::min(span, std::size_t(0.1 * sampleRate)));
+        const double then = ownStrength(earlier, *wanted[i], own, referencePitch) / std::max(lengths, 1e-9);
         if (now >= kRiseOverNoise * later.noise && now >= kShareOfStrongest * later.strongest && now > 2.0 * then)
             risen.push_back(now);
     }
     // One string's leakage into another's places, and its pluck's noise,
-    // are far under it.
+    // are far under it; a strum's later strings may be too, while they
+    // have only begun.
     const double loudest = risen.empty() ? 0.0 : *std::max_element(risen.begin(), risen.end());
-    return std::count_if(risen.begin(), risen.end(), [&](double r) { return r >= kStrumShareOfLoudest * loudest; }) >= 2;
+    const auto atLeast = [&](double share) {
+        return std::count_if(risen.begin(), risen.end(), [&](double r) { return r >= share * loudest; });
+    };
+    if (atLeast(kStrumShareOfLoudest) >= 2)
+        return StrumEvidence::Clear;
+    return atLeast(kFaintShareOfLoudest) >= 2 ? StrumEvidence::Faint : StrumEvidence::None;
 }
 
 std::string describeStrumString(const StrumString& row)

@@ -44,13 +44,17 @@ inline constexpr double kStrumListenSeconds = 0.8;
 StrumStrings judgeStrum(const std::array<std::optional<MidiNote>, kStringCount>& wanted, double referencePitch,
                         int sampleRate, std::span<const float> samples, std::span<const double> strikes = {});
 
-// Whether the sound from an onset at the start of `samples` (0.1 s of it
-// or more, up to kStrumSpanSeconds plus 0.1 s, and 0.1 s before it in
-// `before`) is a strum of the fingering: at least two of its strings' own
-// partials rise over its last 0.1 s. A single string played alone is no
-// strum, even over others left ringing.
-bool isStrum(const std::array<std::optional<MidiNote>, kStringCount>& wanted, double referencePitch, int sampleRate,
-             std::span<const float> before, std::span<const float> samples);
+// How the sound after an onset shows a strum of the fingering.
+enum class StrumEvidence {
+    None,  // one string alone, even over others left ringing
+    Faint, // strings rising by a small share of the loudest: look again later
+    Clear  // at least two of its strings' own partials rise clearly
+};
+
+// What `samples` (some 0.1 s after an onset) hold of a strum, against
+// `before` (some 0.1 s before it): the strings whose own low partials rose.
+StrumEvidence strumEvidence(const std::array<std::optional<MidiNote>, kStringCount>& wanted, double referencePitch,
+                            int sampleRate, std::span<const float> before, std::span<const float> samples);
 
 // The strike times in `samples`, in seconds, from the rise of the spectrum
 // in short hops at the partials of the fingering's notes (and of the

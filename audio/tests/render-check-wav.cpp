@@ -2,7 +2,8 @@
 // server: C (x32010) played string by string from string 5, as the
 // program's own voice renders it, three ways: every string right; string 2
 // a fret low (B3 for C4); string 3 35 cents sharp; and strummed once
-// downward, 30 ms between strings, with string 2 a fret low. Prints, a line each,
+// downward, 30 ms between strings, with string 2 a fret low; Cm7
+// (x35343) strummed right the same way. Prints, a line each,
 // the file, the string and when its note is struck, in seconds. Also A4
 // alone at 44.1 kHz, a4.wav, for the check of the input's rate.
 //
@@ -132,10 +133,13 @@ int main(int argc, char** argv)
     fretLow[3].note = 59; // string 2 open: B3
     std::vector<Strike> sharp = right;
     sharp[2].cents = kSharpCents;
+    // Cm7 as the board shows it at base fret 3: C3 G3 Bb3 Eb4 G4.
+    const std::vector<Strike> cm7{{5, 48}, {4, 55}, {3, 58}, {2, 63}, {1, 67}};
     const MidiNote a4[] = {69};
     const bool written = writeWav(folder + "/a4.wav", renderPluckedNotes(a4, PlayStyle::Chord, kOtherRate), kOtherRate)
         && writeStrikes(folder, "right.wav", right) && writeStrikes(folder, "fret-low.wav", fretLow)
-        && writeStrikes(folder, "sharp.wav", sharp) && writeStrum(folder, "strum-fret-low.wav", fretLow);
+        && writeStrikes(folder, "sharp.wav", sharp) && writeStrum(folder, "strum-fret-low.wav", fretLow)
+        && writeStrum(folder, "strum-cm7.wav", cm7);
     if (!written) {
         std::cerr << "fretmap_render_check_wav: cannot write in " << folder << '\n';
         return 1;

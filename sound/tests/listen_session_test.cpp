@@ -255,12 +255,34 @@ TEST_P(ChordTake, GivesTheRowsTheSummaryAndTheNoticesInOrder)
     const double summaryAt = replayed.when[row.said.size() - 1];
     for (std::size_t i = row.said.size(); i < replayed.said.size(); ++i)
         EXPECT_GE(replayed.when[i] - summaryAt, 1.0) << replayed.said[i] << " came with the summary";
-    if (row.lastStringAt > 0.0)
+    if (row.lastStringAt > 0.0) {
         EXPECT_LE(summaryAt - row.lastStringAt, 1.0);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(C, ChordTake, testing::ValuesIn(kTakes),
                          [](const testing::TestParamInfo<TakeRow>& info) { return std::string(info.param.name); });
+
+// A strum stands in the rows' place until Start again; then the strings
+// are checked one at a time from the lowest again.
+TEST(ListenSession, StartAgainAfterAStrumChecksStringByString)
+{
+    constexpr int kRate = 48000;
+    ListenSession session;
+    session.setBoard(BoardContent::Chord, kC);
+    replay(session, strummed({48, 52, 55, 60, 64}, 30, false, kRate), kRate, 10);
+    ASSERT_TRUE(session.strum());
+    const auto stood = session.rows();
+    session.feed(turns({{48}}, kRate)); // a single string is not judged over the strum
+    EXPECT_EQ(session.rows(), stood);
+
+    const ListenUpdate again = session.startAgain();
+    EXPECT_FALSE(session.strum());
+    EXPECT_EQ(again.said, std::vector<std::string>{"String 5, fret 3, C3: play it now"});
+    session.feed(turns({{48}}, kRate));
+    EXPECT_EQ(session.rows()[4], "String 5, fret 3, C3: right");
+    EXPECT_EQ(session.summary(), "Play the strings one at a time, the lowest first");
+}
 
 // ---------------------------------------------------------------------------
 // The tuner's words with nothing to check

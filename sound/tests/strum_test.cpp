@@ -63,8 +63,9 @@ TEST_P(StrumTable, EachStringAsOneStrumTellsIt)
         SCOPED_TRACE(describeStrumString(s));
         if (s.string == row.faultString) {
             EXPECT_EQ(s.kind, row.expectedKind);
-            if (row.expectedKind == StrumStringKind::Judged)
+            if (row.expectedKind == StrumStringKind::Judged) {
                 EXPECT_EQ(s.verdict.kind, row.expectedVerdict);
+            }
         } else if (!s.wanted) {
             EXPECT_EQ(s.kind, StrumStringKind::NotPlayed);
         } else if (s.covered) {
@@ -88,6 +89,9 @@ INSTANTIATE_TEST_SUITE_P(
                              VerdictKind::WrongFret, "string 3 one fret high"},
                     StrumRow{"string_5_a_fret_low", false, 5, -1, 0.0, false, StrumStringKind::Judged,
                              VerdictKind::WrongFret, "string 5 one fret low"},
+                    // C4 shares every partial with C3, but B3 does not.
+                    StrumRow{"covered_string_2_a_fret_low", true, 2, -1, 0.0, false, StrumStringKind::Judged,
+                             VerdictKind::WrongFret, "string 2 one fret low"},
                     StrumRow{"string_3_30_cents_sharp", true, 3, 0, 30.0, false, StrumStringKind::Judged,
                              VerdictKind::OutOfTune, "string 3"},
                     StrumRow{"string_4_muted", false, 4, 0, 0.0, true, StrumStringKind::Judged,

@@ -92,6 +92,30 @@ QStringList rowsOf(const QWidget* window)
     return rows;
 }
 
+// The mark before each row's words, string 1 first: what a sighted
+// guitarist reads at a glance.
+QString marksOf(const QWidget* window)
+{
+    auto* list = window->findChild<QListWidget*>(QStringLiteral("stringChecks"));
+    QString marks;
+    for (int i = 0; list && i < list->count(); ++i)
+        marks += list->item(i)->text().left(1);
+    return marks;
+}
+
+// The strings struck `gapMs` apart, lowest first, and left ringing.
+std::vector<float> strummed(const QList<int>& notes, const QList<double>& cents, int gapMs)
+{
+    std::vector<float> sound = silence(3.0);
+    for (qsizetype i = 0; i < notes.size(); ++i) {
+        const std::vector<float> string = pluckedString(notes[i], cents[i], 2.0);
+        const auto start = static_cast<std::size_t>((0.3 + 0.001 * gapMs * double(i)) * FakeInput::kRate);
+        for (std::size_t n = 0; n < string.size() && start + n < sound.size(); ++n)
+            sound[start + n] += 0.5F * string[n];
+    }
+    return sound;
+}
+
 QString textOf(const QWidget* window, const char* name)
 {
     auto* label = window->findChild<QLabel*>(QLatin1String(name));
@@ -387,6 +411,8 @@ void ListenWindowTest::verdicts_data()
     QTest::addColumn<QStringList>("said"); // the notices, up to the summary
     QTest::addColumn<int>("blocks");       // of 10 ms, taken at each poll
     QTest::addColumn<int>("a4");           // set in the window before the chord is shown, in Hz
+    QTest::addColumn<int>("gapMs");        // strummed, this far apart; 0 for one string at a time
+    QTest::addColumn<QString>("marks");    // before each row, string 1 first
 
     const QList<int> c{48, 52, 55, 60, 64};
     const QList<double> inTune{0, 0, 0, 0, 0};
@@ -402,17 +428,30 @@ void ListenWindowTest::verdicts_data()
     // The faults, other block sizes and the tuner's words are the session's
     // (sound/tests/listen_session_test.cpp); here the window shows and says
     // what it returns.
-    QTest::newRow("all right") << c << inTune << allRight << "5 of 5 strings right" << allRightSaid << 10 << 440;
+    const QString allRightMarks = QStringLiteral("\u2713\u2713\u2713\u2713\u2713\u00D7");
+    QTest::newRow("all right") << c << inTune << allRight << "5 of 5 strings right" << allRightSaid << 10 << 440 << 0
+                               << allRightMarks;
     // A4 set in the window, then a chord displayed while it is closed: that
     // chord too is checked against the A4 the guitar was tuned to.
     const QList<double> at432(c.size(), 1200.0 * std::log2(432.0 / 440.0));
     QTest::newRow("all right at A4 = 432 Hz") << c << at432 << allRight << "5 of 5 strings right" << allRightSaid << 10
-                                              << 432;
+                                              << 432 << 0 << allRightMarks;
+    // Strummed once: the strum's rows in the check's place, its summary one
+    // notice; E4 over E3 cannot be told apart, and is marked as unheard.
+    const QString strum = QStringLiteral("Strum: 3 of 5 strings right; string 2 one fret low; "
+                                         "string 1 can't tell in a strum: play it alone");
+    QTest::newRow("strummed, string 2 a fret low")
+        << QList<int>{48, 52, 55, 59, 64} << inTune
+        << QStringList{"String 1, open, E4: can't tell in a strum", "String 2, fret 1, C4: B3, one fret low",
+                       "String 3, open, G3: right", "String 4, fret 2, E3: right", "String 5, fret 3, C3: right",
+                       "String 6: not played"}
+        << strum << QStringList{"String 5, fret 3, C3: play it now", strum} << 10 << 440 << 30
+        << QStringLiteral("?\u2717\u2713\u2713\u2713\u00D7");
 }
 
-// C played string by string into the microphone: each row, as a screen
-// reader reads it, and each notice, as it speaks; and nothing else spoken
-// over them.
+// C played string by string into the microphone, or strummed: each row,
+// as a screen reader reads it, and each notice, as it speaks; and nothing
+// else spoken over them.
 void ListenWindowTest::verdicts()
 {
     QFETCH(QList<int>, notes);
@@ -422,6 +461,8 @@ void ListenWindowTest::verdicts()
     QFETCH(QStringList, said);
     QFETCH(int, blocks);
     QFETCH(int, a4);
+    QFETCH(int, gapMs);
+    QFETCH(QString, marks);
 
     // Accessibility switched on as an assistive tool would.
     QPlatformAccessibility* platform = QGuiApplicationPrivate::platformIntegration()->accessibility();
@@ -435,10 +476,12 @@ void ListenWindowTest::verdicts()
     });
 
     std::vector<float> sound;
-    for (qsizetype i = 0; i < notes.size(); ++i) {
+    for (qsizetype i = 0; i < notes.size() && gapMs == 0; ++i) {
         const std::vector<float> string = turn(notes[i], cents[i]);
         sound.insert(sound.end(), string.begin(), string.end());
     }
+    if (gapMs > 0)
+        sound = strummed(notes, cents, gapMs);
     ListenWindow* window = makeWindow(sound, static_cast<std::size_t>(blocks));
     window->findChild<QSpinBox*>(QStringLiteral("referencePitch"))->setValue(a4);
     window->setBoard(BoardContent::Chord, kC);
@@ -450,6 +493,7 @@ void ListenWindowTest::verdicts()
 
     QTRY_COMPARE_WITH_TIMEOUT(textOf(window, "checkSummary"), summary, 20000);
     QCOMPARE(rowsOf(window), rows);
+    QCOMPARE(marksOf(window), marks);
     QCOMPARE(notices.said.mid(0, said.size()), said);
     // The last string rings on, and the tuner may read it, but not over the
     // summary: a screen reader would read the tuner's words in its place.
