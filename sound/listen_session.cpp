@@ -22,7 +22,7 @@ constexpr double kTunerSpeechCents = 5.0;
 // enough for a second string of a strum to sound, short enough that a
 // single string's verdict is hardly held back.
 constexpr double kStrumTellSeconds = 0.1;
-// Where faint, it is looked at this many times, each a further 0.1 s on.
+// It is looked at up to this many times, each a further 0.1 s on.
 constexpr int kStrumLooks = 2;
 // A strum's sound is taken from this long before its first onset, and its
 // strikes are looked for once its longest span has passed.
@@ -115,12 +115,12 @@ void ListenSession::hearNotes()
     for (const HeardNote& note : m_listener->takeSettledNotes()) {
         if (m_strumFrom)
             continue;
-        if (m_candidate)
+        if (m_holding)
             m_held.push_back(note);
         else if (!m_strum)
             checkNote(note);
     }
-    if (!m_candidate && !m_strumFrom && !m_strum)
+    if (!m_holding && !m_strumFrom && !m_strum)
         m_check.elapse(seconds());
 }
 
@@ -144,33 +144,13 @@ void ListenSession::followStrum(ListenUpdate& update)
     const auto onset = m_listener->lastOnset();
     if (onset && onset != m_onsetSeen && !m_strumFrom) {
         m_onsetSeen = onset;
-        if (!m_candidate)
+        if (!m_candidate) {
             m_candidate = onset;
-    }
-    // Told at once where two strings rise clearly; looked at again a
-    // moment later where the evidence is faint, as a strum's later strings
-    // are while they begin.
-    const auto tellAt = [&](std::uint64_t at, int look) { return at + samplesIn(kStrumTellSeconds * look, rate); };
-    if (m_candidate && now >= tellAt(*m_candidate, m_candidateLooks + 1)) {
-        const std::uint64_t at = *m_candidate;
-        const auto window = samplesIn(kStrumTellSeconds, rate);
-        const StrumEvidence evidence = strumEvidence(wantedNotes(), referencePitch(), rate, recent(at - std::min(at, window), at),
-                                                     recent(now - window, now));
-        ++m_candidateLooks;
-        if (evidence == StrumEvidence::Faint && m_candidateLooks < kStrumLooks)
-            return;
-        m_candidate.reset();
-        m_candidateLooks = 0;
-        if (evidence == StrumEvidence::Clear) {
-            m_strumFrom = at - std::min(at, samplesIn(kBeforeStrumSeconds, rate));
-            m_held.clear();
-        } else {
-            for (const HeardNote& note : std::exchange(m_held, {})) {
-                if (!m_strum)
-                    checkNote(note);
-            }
+            m_holding = true;
         }
     }
+    if (m_candidate && now >= *m_candidate + samplesIn(kStrumTellSeconds * (m_candidateLooks + 1), rate))
+        tellCandidate(now);
     if (!m_strumFrom)
         return;
     if (!m_strikes && now >= *m_strumFrom + samplesIn(kStrikesAfterSeconds, rate))
@@ -183,6 +163,36 @@ void ListenSession::followStrum(ListenUpdate& update)
         m_onsetSeen = m_listener->lastOnset(); // the strum's own strikes begin nothing new
         update.checkChanged = true;
         sayForCheck(strumSummary(*m_strum), update);
+    }
+}
+
+// Told at once where two strings rise clearly. Looked at again a moment
+// later where they rise faintly, as a strum's later strings do while they
+// begin, the notes settled meanwhile held back; and where only one rose,
+// as when a strum begins on strings that others' partials cover, the notes
+// go on to the check, but a strum found then still takes the rows' place.
+void ListenSession::tellCandidate(std::uint64_t now)
+{
+    const int rate = m_listener->sampleRate();
+    const std::uint64_t at = *m_candidate;
+    const auto window = samplesIn(kStrumTellSeconds, rate);
+    const StrumEvidence evidence = strumEvidence(wantedNotes(), referencePitch(), rate, recent(at - std::min(at, window), at), recent(now - window, now));
+    ++m_candidateLooks;
+    const bool lastLook = m_candidateLooks >= kStrumLooks;
+    if (evidence == StrumEvidence::Clear) {
+        m_strumFrom = at - std::min(at, samplesIn(kBeforeStrumSeconds, rate));
+        m_held.clear();
+    }
+    if (evidence == StrumEvidence::Clear || lastLook) {
+        m_candidate.reset();
+        m_candidateLooks = 0;
+    }
+    m_holding = evidence == StrumEvidence::Faint && !lastLook;
+    if (m_holding || m_strumFrom)
+        return;
+    for (const HeardNote& note : std::exchange(m_held, {})) {
+        if (!m_strum)
+            checkNote(note);
     }
 }
 
@@ -304,6 +314,7 @@ void ListenSession::restartCheck(bool speak, ListenUpdate& update)
     m_strikes.reset();
     m_candidate.reset();
     m_candidateLooks = 0;
+    m_holding = false;
     m_held.clear();
     m_onsetSeen = m_listener ? m_listener->lastOnset() : std::nullopt;
     update.checkChanged = true;

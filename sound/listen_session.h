@@ -100,6 +100,7 @@ private:
     void hearNotes();
     void checkNote(const HeardNote& note);
     void followStrum(ListenUpdate& update);
+    void tellCandidate(std::uint64_t now);
     void keepRecent(std::span<const float> samples);
     std::span<const float> recent(std::uint64_t from, std::uint64_t to) const;
     std::array<std::optional<MidiNote>, kStringCount> wantedNotes() const;
@@ -124,6 +125,7 @@ private:
     std::optional<std::uint64_t> m_onsetSeen;     // the listener's last onset looked at
     std::optional<std::uint64_t> m_candidate;     // an onset that may begin a strum, until told
     int m_candidateLooks = 0;                     // at it so far
+    bool m_holding = false;                       // whether the notes settled meanwhile wait for it
     std::vector<HeardNote> m_held;                // the notes settled meanwhile
     std::optional<std::uint64_t> m_strumFrom;     // the strum being heard, from a little before it
     std::optional<std::vector<double>> m_strikes; // its strikes, in seconds from m_strumFrom

@@ -222,11 +222,53 @@ struct Reading {
     int partial = 0;
 };
 
+// The note's reading by the own partials that stand out of the strum, by
+// `share` of its strongest: nothing unless several stand, and not all on
+// the multiples of one of them (which a note an octave or a twelfth up
+// would give alone).
+std::optional<Reading> standingReading(const Spectrum& whole, MidiNote note, std::span<const MidiNote> others,
+                                       double reference, double share)
+{
+    Reading reading{note, 0.0, 0};
+    int standing = 0;
+    int common = 0;
+    for (int k : ownPartials(note, others, reference)) {
+        const double a = peakNear(whole, k * frequencyOf(note, reference), kSharedCents / 2).amplitude;
+        if (!sounds(whole, a, share))
+            continue;
+        ++standing;
+        common = std::gcd(common, k);
+        if (a > reading.strength)
+            reading = Reading{note, a, k};
+    }
+    if (standing < kUnplayedPartialsStanding || common != 1)
+        return std::nullopt;
+    return reading;
+}
+
+// The note among `from` to `to` that sounds by several partials of its
+// own, apart from those of `others`, the strongest such; nothing where none.
+std::optional<Reading> standingFret(const Spectrum& whole, MidiNote from, MidiNote to, std::span<const MidiNote> others,
+                                    double reference)
+{
+    std::optional<Reading> best;
+    for (MidiNote note = from; note <= to; ++note) {
+        const auto reading = standingReading(whole, note, others, reference, kUnplayedShareOfStrongest);
+        if (reading && (!best || reading->strength > best->strength))
+            best = reading;
+    }
+    return best;
+}
+
 std::optional<Reading> strongestFret(const Spectrum& s, MidiNote wanted, MidiNote open, std::span<const MidiNote> others,
                                      double reference)
 {
     std::optional<Reading> best;
     for (MidiNote note = std::max(open, wanted - kFretsAround); note <= wanted + kFretsAround; ++note) {
+        // Another fret only where it stands out by several partials: a
+        // muted string leaves only leakage at its neighbours' places.
+        if (note != wanted && !standingReading(s, note, others, reference, kShareOfStrongest))
+            continue;
         for (int k : ownPartials(note, others, reference)) {
             const double a = peakNear(s, k * frequencyOf(note, reference)).amplitude;
             if (!best || a > best->strength)
@@ -389,29 +431,6 @@ namespace {
 
 using Wanted = std::array<std::optional<MidiNote>, kStringCount>;
 
-// The note among `from` to `to` that sounds by several partials of its
-// own, apart from those of `others`, the strongest such; nothing where none.
-std::optional<Reading> standingFret(const Spectrum& whole, MidiNote from, MidiNote to, std::span<const MidiNote> others,
-                                    double reference)
-{
-    std::optional<Reading> best;
-    for (MidiNote note = from; note <= to; ++note) {
-        int standing = 0;
-        Reading reading{note, 0.0, 0};
-        for (int k : ownPartials(note, others, reference)) {
-            const double a = peakNear(whole, k * frequencyOf(note, reference), kSharedCents / 2).amplitude;
-            if (!sounds(whole, a, kUnplayedShareOfStrongest))
-                continue;
-            ++standing;
-            if (a > reading.strength)
-                reading = Reading{note, a, k};
-        }
-        if (standing >= kUnplayedPartialsStanding && (!best || reading.strength > best->strength))
-            best = reading;
-    }
-    return best;
-}
-
 // Whether the strike at `at` seconds added `note`, told from the frets
 // beside it on its string, leaving out the partials of `after` (the strings
 // struck within the same stretch).
@@ -495,19 +514,45 @@ Readings readPlayed(const Spectrum& whole, const Wanted& wanted, const StrumStri
     return readings;
 }
 
+// Whether `high` lies on a partial of `low`, up to the 8th, in semitones.
+bool onPartialOf(MidiNote high, MidiNote low)
+{
+    constexpr std::array<int, 7> kIntervals{12, 19, 24, 28, 31, 34, 36}; // partials 2 to 8
+    return std::find(kIntervals.begin(), kIntervals.end(), high - low) != kIntervals.end();
+}
+
 // A wrong note on one string lends its partials to notes an octave or a
 // twelfth from it on another: a B3 for C4 makes a B2 for C3 by B2's even
 // partials, a B2 for C3 makes a B3 and an F#4. The wrong notes that sound
-// by an odd partial, which no note an octave up explains, are taken as
-// sounding; string by string, 0 for none.
+// by an odd partial, which no note an octave up explains, and that lie on
+// no partial of another string's wrong note, are taken as sounding; string
+// by string, 0 for none.
 std::array<MidiNote, kStringCount> firmWrongNotes(const Readings& readings, const Wanted& wanted)
 {
+    const auto wrong = [&](std::size_t j) { return readings[j] && readings[j]->note != *wanted[j]; };
     std::array<MidiNote, kStringCount> firm{};
     for (std::size_t j = 0; j < kStringCount; ++j) {
-        if (readings[j] && readings[j]->note != *wanted[j] && readings[j]->partial % 2 == 1)
+        if (!wrong(j) || readings[j]->partial % 2 == 0)
+            continue;
+        bool explained = false;
+        for (std::size_t i = 0; i < kStringCount; ++i)
+            explained = explained || (i != j && wrong(i) && onPartialOf(readings[j]->note, readings[i]->note));
+        if (!explained)
             firm[j] = readings[j]->note;
     }
     return firm;
+}
+
+// The wrong notes on other strings whose partials string `j`'s reading
+// lies on: what it may be no more than.
+std::vector<MidiNote> explainers(const Readings& readings, const Wanted& wanted, std::size_t j)
+{
+    std::vector<MidiNote> found;
+    for (std::size_t i = 0; i < kStringCount && readings[j]; ++i) {
+        if (i != j && readings[i] && readings[i]->note != *wanted[i] && onPartialOf(readings[j]->note, readings[i]->note))
+            found.push_back(readings[i]->note);
+    }
+    return found;
 }
 
 // The other notes than string `i`'s: the wanted ones, and `sounding` (a
@@ -548,7 +593,9 @@ std::vector<std::size_t> judgePlayed(const Spectrum& whole, const Wanted& wanted
     for (std::size_t i = 0; i < kStringCount; ++i) {
         if (!wanted[i])
             continue;
-        const std::vector<MidiNote> others = othersSounding(wanted, i, sounding);
+        std::vector<MidiNote> others = othersSounding(wanted, i, sounding);
+        const auto under = explainers(readings, wanted, i);
+        others.insert(others.end(), under.begin(), under.end());
         // A wrong note an octave under it may cover it as another string would.
         rows[i].covered = rows[i].covered || ownPartials(*wanted[i], others, reference).empty();
         const auto reading = readings[i] ? readFret(whole, wanted, rows, i, others, reference) : std::nullopt;
