@@ -22,7 +22,9 @@ constexpr double kTunerSpeechCents = 5.0;
 // enough for a second string of a strum to sound, short enough that a
 // single string's verdict is hardly held back.
 constexpr double kStrumTellSeconds = 0.1;
-// It is looked at up to this many times, each a further 0.1 s on.
+// It is looked at up to this many times, each a further 0.1 s on, and its
+// strikes looked for from this long before it.
+constexpr double kStrikeLeadSeconds = 0.03;
 constexpr int kStrumLooks = 2;
 // A strum's sound is taken from this long before its first onset, and its
 // strikes are looked for once its longest span has passed.
@@ -176,9 +178,19 @@ void ListenSession::tellCandidate(std::uint64_t now)
     const int rate = m_listener->sampleRate();
     const std::uint64_t at = *m_candidate;
     const auto window = samplesIn(kStrumTellSeconds, rate);
-    const StrumEvidence evidence = strumEvidence(wantedNotes(), referencePitch(), rate, recent(at - std::min(at, window), at), recent(now - window, now));
+    StrumEvidence evidence = strumEvidence(wantedNotes(), referencePitch(), rate, recent(at - std::min(at, window), at), recent(now - window, now));
     ++m_candidateLooks;
     const bool lastLook = m_candidateLooks >= kStrumLooks;
+    // A string plucked alone may set others ringing with it, and its own
+    // partials lie near theirs: a strum's strings are struck apart, their
+    // strikes found apart or, looked at again, a string risen since.
+    const auto lead = samplesIn(kStrikeLeadSeconds, rate);
+    const bool apart = evidence != StrumEvidence::None
+        && (laterStrikeAddsString(wantedNotes(), referencePitch(), rate, recent(at - std::min(at, lead), now))
+            || (m_candidateLooks > 1
+                && stringRoseLater(wantedNotes(), referencePitch(), rate, recent(at, at + window), recent(now - window, now))));
+    if (evidence == StrumEvidence::Clear && !apart)
+        evidence = StrumEvidence::Faint;
     if (evidence == StrumEvidence::Clear) {
         m_strumFrom = at - std::min(at, samplesIn(kBeforeStrumSeconds, rate));
         m_held.clear();

@@ -41,9 +41,12 @@ constexpr int kUnplayedPartialsStanding = 2;
 // A strum's strings rise over the noise of its first 0.1 s by this factor:
 // short, it is spread by the strikes themselves.
 constexpr double kRiseOverNoise = 4.0;
-// Each string of a strum rises by at least this share of the loudest, at
-// its partials up to this one.
+// Each string of a strum rises by at least this share of the strongest
+// partial heard, at its partials up to this one.
 constexpr int kStrumRisePartials = 4;
+// A strum's string rises this near its place: a pluck alone may ring with
+// something a little beside another string's partial.
+constexpr double kStrumRiseCents = 25.0;
 // Strings that rise by a fainter share may be a strum's, struck late.
 constexpr double kFaintShareOfLoudest = 0.03;
 constexpr double kStrumShareOfLoudest = 0.2;
@@ -66,6 +69,8 @@ constexpr double kRiseSeconds = 0.03;
 // A covered note's rise stands over the frets beside it by this factor:
 // the short stretch leaks a note's rise into its neighbours' places.
 constexpr double kRiseMargin = 1.0;
+// A string struck at a strike: this share of its own partials' power there is new.
+constexpr double kStruckShare = 0.75;
 
 double hann(std::size_t i, std::size_t n)
 {
@@ -172,11 +177,17 @@ double frequencyOf(MidiNote note, double reference)
 
 // How strongly `note` sounds by its own partials: the strongest of them,
 // the lower ones first in weight, since a string's low partials carry it.
-double ownStrength(const Spectrum& s, MidiNote note, std::span<const int> own, double reference)
+double ownStrength(const Spectrum& s, MidiNote note, std::span<const int> own, double reference,
+                   double cents = kSearchCents)
 {
     double best = 0.0;
-    for (int k : own)
-        best = std::max(best, peakNear(s, k * frequencyOf(note, reference)).amplitude);
+    for (int k : own) {
+        // Placed within `cents` too, not only found within the bins' reach.
+        const double place = k * frequencyOf(note, reference);
+        const Peak p = peakNear(s, place, cents);
+        if (std::abs(centsBetween(p.hertz, place)) <= cents)
+            best = std::max(best, p.amplitude);
+    }
     return best;
 }
 
@@ -655,11 +666,20 @@ StrumStrings judgeStrum(const Wanted& wanted, double referencePitch, int sampleR
     return rows;
 }
 
-StrumEvidence strumEvidence(const std::array<std::optional<MidiNote>, kStringCount>& wanted, double referencePitch,
-                            int sampleRate, std::span<const float> before, std::span<const float> samples)
+namespace {
+
+// The strings whose own low partials rose from `before` to `samples`, each
+// as its share of the strongest partial heard then: against that, since a
+// string that others' partials cover may be the loudest and have none of
+// its own to rise.
+std::vector<double> risenShares(const Wanted& wanted, double reference, int sampleRate, std::span<const float> before,
+                                std::span<const float> samples)
 {
     if (sampleRate < 8000)
         throw std::invalid_argument("strum analysis needs a sample rate of at least 8000 Hz");
+    // A rise needs a before: the first moments of a stream are none.
+    if (before.size() < samples.size() / 2)
+        return {};
     const Spectrum earlier = makeSpectrum(before, sampleRate);
     const Spectrum later = makeSpectrum(samples, sampleRate);
     const double lengths = double(before.size()) / double(std::max<std::size_t>(1, samples.size()));
@@ -669,25 +689,41 @@ StrumEvidence strumEvidence(const std::array<std::optional<MidiNote>, kStringCou
             continue;
         // By its low partials, which carry a string: a high one of another
         // string out of tune may stray onto a high one of this.
-        auto own = ownPartials(*wanted[i], othersThan(wanted, i), referencePitch);
+        auto own = ownPartials(*wanted[i], othersThan(wanted, i), reference);
         std::erase_if(own, [](int k) { return k > kStrumRisePartials; });
         if (own.empty())
             continue;
-        const double now = ownStrength(later, *wanted[i], own, referencePitch);
-        const double then = ownStrength(earlier, *wanted[i], own, referencePitch) / std::max(lengths, 1e-9);
+        const double now = ownStrength(later, *wanted[i], own, reference, kStrumRiseCents);
+        // What stood before, or the noise then, whichever is more: a peak of
+        // noise is no rise.
+        const double then = std::max(ownStrength(earlier, *wanted[i], own, reference, kStrumRiseCents), kRiseOverNoise * earlier.noise)
+            / std::max(lengths, 1e-9);
         if (now >= kRiseOverNoise * later.noise && now >= kShareOfStrongest * later.strongest && now > 2.0 * then)
-            risen.push_back(now);
+            risen.push_back(now / later.strongest);
     }
+    return risen;
+}
+
+} // namespace
+
+StrumEvidence strumEvidence(const Wanted& wanted, double referencePitch, int sampleRate, std::span<const float> before,
+                            std::span<const float> samples)
+{
     // One string's leakage into another's places, and its pluck's noise,
     // are far under it; a strum's later strings may be too, while they
     // have only begun.
-    const double loudest = risen.empty() ? 0.0 : *std::max_element(risen.begin(), risen.end());
-    const auto atLeast = [&](double share) {
-        return std::count_if(risen.begin(), risen.end(), [&](double r) { return r >= share * loudest; });
-    };
+    const auto risen = risenShares(wanted, referencePitch, sampleRate, before, samples);
+    const auto atLeast = [&](double share) { return std::count_if(risen.begin(), risen.end(), [&](double r) { return r >= share; }); };
     if (atLeast(kStrumShareOfLoudest) >= 2)
         return StrumEvidence::Clear;
     return atLeast(kFaintShareOfLoudest) >= 2 ? StrumEvidence::Faint : StrumEvidence::None;
+}
+
+bool stringRoseLater(const Wanted& wanted, double referencePitch, int sampleRate, std::span<const float> earlier,
+                     std::span<const float> samples)
+{
+    const auto risen = risenShares(wanted, referencePitch, sampleRate, earlier, samples);
+    return std::any_of(risen.begin(), risen.end(), [](double r) { return r >= kStrumShareOfLoudest; });
 }
 
 std::string describeStrumString(const StrumString& row)
@@ -742,6 +778,58 @@ std::string strumSummary(const StrumStrings& strings)
     if (played == 0)
         return {};
     return "Strum: " + rightOfPlayed(right, played) + faults + untold;
+}
+
+} // namespace fretmap
+
+namespace fretmap {
+
+bool laterStrikeAddsString(const std::array<std::optional<MidiNote>, kStringCount>& wanted, double referencePitch,
+                           int sampleRate, std::span<const float> samples)
+{
+    const auto strikes = strumStrikes(wanted, referencePitch, sampleRate, samples);
+    const auto stretch = std::size_t(kRiseSeconds * sampleRate);
+    // The strings each strike adds: most of the power at their own partials
+    // new there, struck then and not ringing on.
+    const auto added = [&](double at) {
+        std::array<bool, kStringCount> strings{};
+        const auto start = std::size_t(at * sampleRate);
+        if (start < stretch || start + stretch > samples.size())
+            return strings;
+        const Spectrum before = makeSpectrum(samples.subspan(start - stretch, stretch), sampleRate);
+        const Spectrum after = makeSpectrum(samples.subspan(start, stretch), sampleRate);
+        for (std::size_t i = 0; i < kStringCount; ++i) {
+            if (!wanted[i])
+                continue;
+            auto own = ownPartials(*wanted[i], othersThan(wanted, i), referencePitch);
+            std::erase_if(own, [](int k) { return k > kStrumRisePartials; });
+            double rise = 0.0;
+            double now = 0.0;
+            for (int k : own) {
+                const double place = k * frequencyOf(*wanted[i], referencePitch);
+                const double a = peakNear(after, place, kStrumRiseCents).amplitude;
+                const double b = peakNear(before, place, kStrumRiseCents).amplitude;
+                rise += std::max(0.0, a * a - b * b);
+                now += a * a;
+            }
+            strings[i] = now > 0.0 && rise >= kStruckShare * now && std::sqrt(rise) >= kOverNoise * after.noise
+                && std::sqrt(now) >= kShareOfStrongest * after.strongest;
+        }
+        return strings;
+    };
+    // A pluck's own string goes on rising through its attack: a later strike
+    // counts where it adds another string than the first strike did.
+    if (strikes.empty())
+        return false;
+    const auto first = added(strikes.front());
+    for (std::size_t t = 1; t < strikes.size(); ++t) {
+        const auto later = added(strikes[t]);
+        for (std::size_t i = 0; i < kStringCount; ++i) {
+            if (later[i] && !first[i])
+                return true;
+        }
+    }
+    return false;
 }
 
 } // namespace fretmap

@@ -56,6 +56,20 @@ enum class StrumEvidence {
 StrumEvidence strumEvidence(const std::array<std::optional<MidiNote>, kStringCount>& wanted, double referencePitch,
                             int sampleRate, std::span<const float> before, std::span<const float> samples);
 
+// Whether a strike after the first in `samples` (an onset's sound from a
+// little before it) adds a string of the fingering: most of the power at
+// that string's own partials new there, where a pluck's ringing neighbours
+// and a room's echo add nothing new.
+bool laterStrikeAddsString(const std::array<std::optional<MidiNote>, kStringCount>& wanted, double referencePitch,
+                           int sampleRate, std::span<const float> samples);
+
+// Whether a string of the fingering rose clearly from `earlier` (the first
+// moments after an onset) to `samples` (later ones): struck after the
+// onset's own string, as a strum's strings are and a pluck's ringing
+// neighbours are not.
+bool stringRoseLater(const std::array<std::optional<MidiNote>, kStringCount>& wanted, double referencePitch,
+                     int sampleRate, std::span<const float> earlier, std::span<const float> samples);
+
 // The strike times in `samples`, in seconds, from the rise of the spectrum
 // in short hops at the partials of the fingering's notes (and of the
 // strings it leaves out, open): each string of a strum one.
