@@ -33,7 +33,7 @@ using StrumStrings = std::array<StrumString, kStringCount>; // string 1 first
 // The longest a strum takes from its first string to its last.
 inline constexpr double kStrumSpanSeconds = 0.25;
 // The strum is judged on this much sound after its last string.
-inline constexpr double kStrumListenSeconds = 0.8;
+inline constexpr double kStrumListenSeconds = 0.7;
 
 // Each string of a strum of the fingering that wants `wanted` (string 1
 // first, nothing where left out), against A4 = `referencePitch`: `samples`
