@@ -113,7 +113,9 @@ struct Tally {
     int belowOpen = 0;
     int tunerNotes = 0;
     int tunerWithin2 = 0;
-    int tunerFar = 0; // a semitone or more away at some moment of the note
+    int tunerFar = 0;  // a semitone or more away at some moment of the note
+    int tunerOpen = 0; // of the notes, open strings
+    int tunerOpenWithin2 = 0;
     std::vector<double> latencies;
 
     void add(const Tally& other)
@@ -124,6 +126,8 @@ struct Tally {
         tunerNotes += other.tunerNotes;
         tunerWithin2 += other.tunerWithin2;
         tunerFar += other.tunerFar;
+        tunerOpen += other.tunerOpen;
+        tunerOpenWithin2 += other.tunerOpenWithin2;
         latencies.insert(latencies.end(), other.latencies.begin(), other.latencies.end());
     }
 };
@@ -226,6 +230,10 @@ Tally judgeTunerTake(const Take& take, const Recording& recording, const Recordi
             error = centsBetween(noteFrequency(at300->note, kDefaultReferencePitch) * std::exp2(at300->cents / 1200.0), own);
         tally.tunerWithin2 += std::abs(error) <= 2.0 ? 1 : 0;
         tally.tunerFar += far ? 1 : 0;
+        if (strike.note == kOpenStringNotes[std::size_t(strike.string - 1)]) {
+            ++tally.tunerOpen;
+            tally.tunerOpenWithin2 += std::abs(error) <= 2.0 ? 1 : 0;
+        }
         if ((far || std::abs(error) > 2.0) && verbose)
             std::printf("    %s %s tuner string %d note %d (own pitch %+.1f cents): %s%s\n", take.voice.c_str(),
                         take.condition.c_str(), strike.string, strike.note, centsBetween(own, noteFrequency(strike.note)),
@@ -501,8 +509,10 @@ bool reportSet(const std::string& directory, bool verbose)
         }
     }
     reportStrums(strums);
-    std::printf("  all: verdicts %.1f %% of %d right, %d below the open string; tuner %d of %d within 2 cents, %d far off\n",
-                percent(all.right, all.verdicts), all.verdicts, all.belowOpen, all.tunerWithin2, all.tunerNotes, all.tunerFar);
+    std::printf("  all: verdicts %.1f %% of %d right, %d below the open string; tuner %d of %d within 2 cents (open strings "
+                "%d of %d), %d far off\n",
+                percent(all.right, all.verdicts), all.verdicts, all.belowOpen, all.tunerWithin2, all.tunerNotes,
+                all.tunerOpenWithin2, all.tunerOpen, all.tunerFar);
     return true;
 }
 
