@@ -175,8 +175,8 @@ double frequencyOf(MidiNote note, double reference)
     return noteFrequency(note) * reference / kDefaultReferencePitch;
 }
 
-// How strongly `note` sounds by its own partials: the strongest of them,
-// the lower ones first in weight, since a string's low partials carry it.
+// How strongly `note` sounds by its own partials: the strongest of them
+// that lies within `cents` of its place.
 double ownStrength(const Spectrum& s, MidiNote note, std::span<const int> own, double reference,
                    double cents = kSearchCents)
 {
@@ -225,8 +225,7 @@ std::vector<MidiNote> othersThan(const std::array<std::optional<MidiNote>, kStri
     return others;
 }
 
-// The fret of a played string whose own partials sound strongest, among
-// those around the wanted one, and the partial that sounds strongest.
+// A note read from the strum: how strongly, and by which of its partials.
 struct Reading {
     MidiNote note = 0;
     double strength = 0.0;
@@ -271,6 +270,8 @@ std::optional<Reading> standingFret(const Spectrum& whole, MidiNote from, MidiNo
     return best;
 }
 
+// The fret of a played string whose own partials sound strongest, among
+// those around the wanted one, and the partial that sounds strongest.
 std::optional<Reading> strongestFret(const Spectrum& s, MidiNote wanted, MidiNote open, std::span<const MidiNote> others,
                                      double reference)
 {
