@@ -1,6 +1,7 @@
 #include "sound/note_listener.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <iterator>
 #include <stdexcept>
@@ -96,6 +97,14 @@ constexpr double kEvidenceAgreeCents = 20.0;
 // pitch stands out for this many frames.
 constexpr double kEndFall = 1e-4; // -40 dB
 constexpr int kEndSilentFrames = 15;
+
+// Two periods, or two pitches, that one partial of a note may give for
+// another: an octave or a twelfth apart either way.
+bool anOctaveOrTwelfthApart(double a, double b)
+{
+    return std::ranges::any_of(std::array{2.0, 3.0, 0.5, 1.0 / 3.0},
+                               [ratio = a / b](double multiple) { return std::abs(centsBetween(ratio, multiple)) < 30.0; });
+}
 
 int checkedRate(int sampleRate)
 {
@@ -304,6 +313,9 @@ void NoteListener::nameFromEvidence(std::uint64_t end)
     if (!inExpectedRange(hertz))
         return;
     note.reported = true;
+    // Settled at the pitch its evidence named, whatever partial the
+    // period's analysis may take for it later.
+    note.settledHertz = hertz;
     if (!ringsOn(note, hertz))
         m_settled.push_back({note.onset, end, hertz});
 }
@@ -320,14 +332,10 @@ std::optional<Period> NoteListener::keepNotePeriod(std::optional<Period> period)
     if (voiced.empty())
         return period;
     const double noteLag = m_sampleRate / m_note->settledHertz.value_or(median(voiced));
-    const double ratio = period->lag / noteLag;
-    for (double multiple : {2.0, 3.0, 0.5, 1.0 / 3.0}) {
-        if (std::abs(centsBetween(ratio, multiple)) < 30.0) {
-            const auto kept = m_analyzer.peakNear(noteLag);
-            return kept && kept->clarity > kKeptClarity ? kept : period;
-        }
-    }
-    return period;
+    if (!anOctaveOrTwelfthApart(period->lag, noteLag))
+        return period;
+    const auto kept = m_analyzer.peakNear(noteLag);
+    return kept && kept->clarity > kKeptClarity ? kept : period;
 }
 
 void NoteListener::followPitch(std::uint64_t end, std::optional<Period> period, bool inAttack)
@@ -360,7 +368,10 @@ void NoteListener::followPitch(std::uint64_t end, std::optional<Period> period, 
     if (m_note->settledHertz) {
         // A settled note that moves far without an onset: a new note, slurred
         // or too soft for an onset; it began about half a window ago.
-        if (std::abs(centsBetween(*middle, *m_note->settledHertz)) < kNewNoteCents)
+        // An octave or a twelfth away is the analysis slipping to another
+        // partial of the same string: no hand slurs that far.
+        if (std::abs(centsBetween(*middle, *m_note->settledHertz)) < kNewNoteCents
+            || anOctaveOrTwelfthApart(*middle, *m_note->settledHertz))
             return;
         FollowedNote next;
         next.onset = end - std::min<std::uint64_t>(end, m_analyzer.windowSize() / 2 + kSteadyFrames * m_hop);
