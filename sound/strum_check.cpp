@@ -71,6 +71,10 @@ constexpr double kRiseSeconds = 0.03;
 constexpr double kRiseMargin = 1.0;
 // A string struck at a strike: this share of its own partials' power there is new.
 constexpr double kStruckShare = 0.75;
+// ... and a string counts as struck there only where it sounds among the
+// loudest then: a pluck's own noise, or a ringing string swelling as
+// another is plucked, adds a string far under the string plucked.
+constexpr double kStrikeAddsShareOfStrongest = 0.6;
 
 double hann(std::size_t i, std::size_t n)
 {
@@ -814,7 +818,7 @@ bool laterStrikeAddsString(const std::array<std::optional<MidiNote>, kStringCoun
                 now += a * a;
             }
             strings[i] = now > 0.0 && rise >= kStruckShare * now && std::sqrt(rise) >= kOverNoise * after.noise
-                && std::sqrt(now) >= kShareOfStrongest * after.strongest;
+                && std::sqrt(now) >= kStrikeAddsShareOfStrongest * after.strongest;
         }
         return strings;
     };
