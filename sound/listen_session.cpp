@@ -115,9 +115,7 @@ ListenUpdate ListenSession::feed(std::span<const float> samples)
 void ListenSession::hearNotes()
 {
     for (const HeardNote& note : m_listener->takeSettledNotes()) {
-        if (m_strumFrom)
-            continue;
-        if (m_holding)
+        if (m_holding || m_strumFrom)
             m_held.push_back(note);
         else if (!m_strum)
             checkNote(note);
@@ -159,9 +157,17 @@ void ListenSession::followStrum(ListenUpdate& update)
         m_strikes = strumStrikes(wantedNotes(), referencePitch(), rate, recent(*m_strumFrom, now));
     const double last = m_strikes && !m_strikes->empty() ? m_strikes->back() : kBeforeStrumSeconds;
     if (m_strikes && now >= *m_strumFrom + samplesIn(last + kStrumListenSeconds, rate)) {
-        m_strum = judgeStrum(wantedNotes(), referencePitch(), rate, recent(*m_strumFrom, now), *m_strikes);
+        StrumStrings strum = judgeStrum(wantedNotes(), referencePitch(), rate, recent(*m_strumFrom, now), *m_strikes);
         m_strumFrom.reset();
         m_strikes.reset();
+        // A single string that rose with a swell of the others is found
+        // out by the strum's own judgement: its notes go to the check.
+        if (!soundsAsStrum(strum)) {
+            releaseHeld();
+            return;
+        }
+        m_strum = strum;
+        m_held.clear();
         m_onsetSeen = m_listener->lastOnset(); // the strum's own strikes begin nothing new
         update.checkChanged = true;
         sayForCheck(strumSummary(*m_strum), update);
@@ -191,17 +197,19 @@ void ListenSession::tellCandidate(std::uint64_t now)
                 && stringRoseLater(wantedNotes(), referencePitch(), rate, recent(at, at + window), recent(now - window, now))));
     if (evidence == StrumEvidence::Clear && !apart)
         evidence = StrumEvidence::Faint;
-    if (evidence == StrumEvidence::Clear) {
+    if (evidence == StrumEvidence::Clear)
         m_strumFrom = at - std::min(at, samplesIn(kBeforeStrumSeconds, rate));
-        m_held.clear();
-    }
     if (evidence == StrumEvidence::Clear || lastLook) {
         m_candidate.reset();
         m_candidateLooks = 0;
     }
     m_holding = evidence == StrumEvidence::Faint && !lastLook;
-    if (m_holding || m_strumFrom)
-        return;
+    if (!m_holding && !m_strumFrom)
+        releaseHeld();
+}
+
+void ListenSession::releaseHeld()
+{
     for (const HeardNote& note : std::exchange(m_held, {})) {
         if (!m_strum)
             checkNote(note);

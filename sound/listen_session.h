@@ -101,6 +101,7 @@ private:
     void checkNote(const HeardNote& note);
     void followStrum(ListenUpdate& update);
     void tellCandidate(std::uint64_t now);
+    void releaseHeld();
     void keepRecent(std::span<const float> samples);
     std::span<const float> recent(std::uint64_t from, std::uint64_t to) const;
     std::array<std::optional<MidiNote>, kStringCount> wantedNotes() const;

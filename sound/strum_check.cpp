@@ -731,6 +731,14 @@ bool stringRoseLater(const Wanted& wanted, double referencePitch, int sampleRate
     return std::any_of(risen.begin(), risen.end(), [](double r) { return r >= kStrumShareOfLoudest; });
 }
 
+bool soundsAsStrum(const StrumStrings& strings)
+{
+    return std::ranges::count_if(strings, [](const StrumString& row) {
+               return row.kind == StrumStringKind::Judged && row.verdict.kind != VerdictKind::NotHeard;
+           })
+        >= 2;
+}
+
 std::string describeStrumString(const StrumString& row)
 {
     StringCheck check{row.string, row.wanted, row.fret, StringStatus::Judged, row.verdict};

@@ -76,6 +76,10 @@ bool stringRoseLater(const std::array<std::optional<MidiNote>, kStringCount>& wa
 std::vector<double> strumStrikes(const std::array<std::optional<MidiNote>, kStringCount>& wanted, double referencePitch,
                                  int sampleRate, std::span<const float> samples);
 
+// Whether what was judged was a strum: at least two of its played strings
+// sound. A single string with a swell of others ringing rises like one.
+bool soundsAsStrum(const StrumStrings& strings);
+
 // "String 5, fret 3, C3: right", "String 1, open, E4: can't tell in a
 // strum", "String 6: not played, but heard E2".
 std::string describeStrumString(const StrumString& row);

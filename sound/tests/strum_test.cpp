@@ -76,6 +76,7 @@ TEST_P(StrumTable, EachStringAsOneStrumTellsIt)
             EXPECT_EQ(s.verdict.kind, VerdictKind::Right);
         }
     }
+    EXPECT_TRUE(soundsAsStrum(strings));
     const std::string summary = strumSummary(strings);
     EXPECT_EQ(summary.rfind("Strum: ", 0), 0U) << summary;
     EXPECT_NE(summary.find(row.expectedSummaryPart), std::string::npos) << summary;
@@ -98,6 +99,15 @@ INSTANTIATE_TEST_SUITE_P(
                              VerdictKind::NotHeard, "string 4"},
                     StrumRow{"string_6_sounding_open", false, 6, 0, 0.0, false, StrumStringKind::NotPlayedButHeard, {}, "string 6 should not sound"}),
     [](const testing::TestParamInfo<StrumRow>& info) { return info.param.name; });
+
+// A string plucked alone, judged as a strum, is found out: the others are
+// not heard.
+TEST(StrumJudgement, OneStringAloneIsNoStrum)
+{
+    std::vector<float> sound(std::size_t(2.0 * kRate));
+    hn::addTone(sound, hn::plucked(55), std::size_t(0.1 * kRate), kRate, 3);
+    EXPECT_FALSE(soundsAsStrum(judgeStrum(kCMajor, kDefaultReferencePitch, kRate, sound)));
+}
 
 TEST(StrumPhrases, ReadAsTheChecksRows)
 {
