@@ -322,16 +322,14 @@ void NoteListener::nameFromEvidence(std::uint64_t end)
 
 std::optional<Period> NoteListener::keepNotePeriod(std::optional<Period> period) const
 {
-    // A note keeps its period: a frame that jumps an octave or a twelfth
-    // from it while the window still repeats at the note's own period
-    // clearly enough has heard a partial, or another string that rings.
-    if (!period || !m_note)
+    // A settled note keeps its period: a frame that jumps an octave or a
+    // twelfth from it while the window still repeats at the note's own
+    // period clearly enough has heard a partial, or another string that
+    // rings. Not before it settles: a frame read wrong in the attack,
+    // kept so, would hold every frame after it there.
+    if (!period || !m_note || !m_note->settledHertz)
         return period;
-    std::vector<double> voiced;
-    std::copy_if(m_note->pitches.begin(), m_note->pitches.end(), std::back_inserter(voiced), [](double p) { return p > 0.0; });
-    if (voiced.empty())
-        return period;
-    const double noteLag = m_sampleRate / m_note->settledHertz.value_or(median(voiced));
+    const double noteLag = m_sampleRate / *m_note->settledHertz;
     if (!anOctaveOrTwelfthApart(period->lag, noteLag))
         return period;
     const auto kept = m_analyzer.peakNear(noteLag);
