@@ -197,6 +197,10 @@ void ListenSession::tellCandidate(std::uint64_t now)
                 && stringRoseLater(wantedNotes(), referencePitch(), rate, recent(at, at + window), recent(now - window, now))));
     if (evidence == StrumEvidence::Clear && !apart)
         evidence = StrumEvidence::Faint;
+    // Several strings risen faintly, struck apart, are a strum by the last
+    // look: its first string a wrong fret, its others covered or begun late.
+    if (evidence == StrumEvidence::FaintOnSeveral)
+        evidence = lastLook && apart ? StrumEvidence::Clear : StrumEvidence::Faint;
     if (evidence == StrumEvidence::Clear)
         m_strumFrom = at - std::min(at, samplesIn(kBeforeStrumSeconds, rate));
     if (evidence == StrumEvidence::Clear || lastLook) {

@@ -721,7 +721,10 @@ StrumEvidence strumEvidence(const Wanted& wanted, double referencePitch, int sam
     const auto atLeast = [&](double share) { return std::count_if(risen.begin(), risen.end(), [&](double r) { return r >= share; }); };
     if (atLeast(kStrumShareOfLoudest) >= 2)
         return StrumEvidence::Clear;
-    return atLeast(kFaintShareOfLoudest) >= 2 ? StrumEvidence::Faint : StrumEvidence::None;
+    const auto faint = atLeast(kFaintShareOfLoudest);
+    if (faint >= 3)
+        return StrumEvidence::FaintOnSeveral;
+    return faint == 2 ? StrumEvidence::Faint : StrumEvidence::None;
 }
 
 bool stringRoseLater(const Wanted& wanted, double referencePitch, int sampleRate, std::span<const float> earlier,

@@ -46,9 +46,10 @@ StrumStrings judgeStrum(const std::array<std::optional<MidiNote>, kStringCount>&
 
 // How the sound after an onset shows a strum of the fingering.
 enum class StrumEvidence {
-    None,  // one string alone, even over others left ringing
-    Faint, // strings rising by a small share of the loudest: look again later
-    Clear  // at least two of its strings' own partials rise clearly
+    None,           // one string alone, even over others left ringing
+    Faint,          // strings rising by a small share of the loudest: look again later
+    FaintOnSeveral, // so on three strings or more, as a strum whose first string is wrong
+    Clear           // at least two of its strings' own partials rise clearly
 };
 
 // What `samples` (some 0.1 s after an onset) hold of a strum, against
