@@ -328,7 +328,8 @@ StrumTally judgeStrumTake(const Take& take, const Recording& recording, bool ver
         } else if (row.kind == StrumStringKind::CantTell) {
             ++tally.ownCantTell;
         }
-        if (!ok && verbose)
+        const bool faultUntold = faulted(row, strike) && row.kind == StrumStringKind::CantTell;
+        if ((!ok || faultUntold) && verbose)
             std::printf("    %s %s [%s]: %s\n", take.voice.c_str(), take.condition.c_str(), take.name.c_str(),
                         describeStrumString(row).c_str());
     }

@@ -38,6 +38,8 @@ constexpr int kFretsAround = 2;
 constexpr int kUnplayedFrets = 4;
 // A string left out sounds where this many of its own partials stand out.
 constexpr int kUnplayedPartialsStanding = 2;
+// ... or where its fundamental alone stands this share of the strongest.
+constexpr double kLoneFundamentalShare = 0.1;
 // A strum's strings rise over the noise of its first 0.1 s by this factor:
 // short, it is spread by the strikes themselves.
 constexpr double kRiseOverNoise = 4.0;
@@ -241,7 +243,7 @@ struct Reading {
 // the multiples of one of them (which a note an octave or a twelfth up
 // would give alone).
 std::optional<Reading> standingReading(const Spectrum& whole, MidiNote note, std::span<const MidiNote> others,
-                                       double reference, double share)
+                                       double reference, double share, bool fundamentalAlone = false)
 {
     Reading reading{note, 0.0, 0};
     int standing = 0;
@@ -255,7 +257,11 @@ std::optional<Reading> standingReading(const Spectrum& whole, MidiNote note, std
         if (a > reading.strength)
             reading = Reading{note, a, k};
     }
-    if (standing < kUnplayedPartialsStanding || common != 1)
+    // A fundamental of its own that stands strongly is the note alone:
+    // nothing under it explains it.
+    const bool loneFundamental = fundamentalAlone && standing == 1 && reading.partial == 1
+        && sounds(whole, reading.strength, kLoneFundamentalShare);
+    if ((standing < kUnplayedPartialsStanding && !loneFundamental) || common != 1)
         return std::nullopt;
     return reading;
 }
@@ -283,7 +289,7 @@ std::optional<Reading> strongestFret(const Spectrum& s, MidiNote wanted, MidiNot
     for (MidiNote note = std::max(open, wanted - kFretsAround); note <= wanted + kFretsAround; ++note) {
         // Another fret only where it stands out by several partials: a
         // muted string leaves only leakage at its neighbours' places.
-        if (note != wanted && !standingReading(s, note, others, reference, kShareOfStrongest))
+        if (note != wanted && !standingReading(s, note, others, reference, kShareOfStrongest, true))
             continue;
         for (int k : ownPartials(note, others, reference)) {
             const double a = peakNear(s, k * frequencyOf(note, reference)).amplitude;
