@@ -590,19 +590,72 @@ std::vector<MidiNote> othersSounding(const Wanted& wanted, std::size_t i, std::s
 }
 
 // The strings left out: silent, or one of their first frets sounds clear
-// of every note that sounds on the other strings.
-void judgeLeftOut(const Spectrum& whole, const Wanted& wanted, std::span<const MidiNote> firm, double reference,
-                  StrumStrings& rows)
+// of every note that sounds on the other strings. `claimed` holds the open
+// notes that a string left out was found to sound already (0 for none).
+void judgeLeftOut(const Spectrum& whole, const Wanted& wanted, std::span<const MidiNote> firm,
+                  std::span<const MidiNote> claimed, double reference, StrumStrings& rows)
 {
     for (std::size_t i = 0; i < kStringCount; ++i) {
         if (wanted[i])
             continue;
         const MidiNote open = kOpenStringNotes[i];
-        const auto sounding = standingFret(whole, open, open + kUnplayedFrets, othersSounding(wanted, i, firm), reference);
+        const auto sounding = claimed[i] != 0 ? std::optional<Reading>(Reading{claimed[i], 0.0, 1})
+                                              : standingFret(whole, open, open + kUnplayedFrets,
+                                                             othersSounding(wanted, i, firm), reference);
         rows[i].kind = sounding ? StrumStringKind::NotPlayedButHeard : StrumStringKind::NotPlayed;
         if (sounding)
             rows[i].verdict.heard = sounding->note;
     }
+}
+
+// A string left out that rings open lends its partials to the frets beside
+// a played string's note: an open E2 makes a B3 for the C#4 of A6, an open
+// E4 an E4 for the F4 of EbmM9. Where the played string's own note stands
+// as well, one string cannot sound both, so the wrong note is the open
+// string's: its reading goes back to its own note, and the open note is
+// returned for the string left out (0 where none). A wrong note that lies
+// on a partial of another string's wrong note is that one's, until that
+// one is claimed; an open string already claimed is taken first.
+std::array<MidiNote, kStringCount> claimedByOpenStrings(const Spectrum& whole, const Wanted& wanted, Readings& readings,
+                                                        double reference)
+{
+    std::array<MidiNote, kStringCount> claimed{};
+    const auto lends = [&](std::size_t q, MidiNote heard) {
+        const MidiNote open = kOpenStringNotes[q];
+        return !wanted[q] && (heard == open || onPartialOf(heard, open));
+    };
+    const auto claim = [&](std::size_t p, std::size_t q) {
+        std::vector<MidiNote> others = othersThan(wanted, p);
+        others.push_back(kOpenStringNotes[q]);
+        const auto own = standingReading(whole, *wanted[p], others, reference, kShareOfStrongest, true);
+        if (!own)
+            return false;
+        readings[p] = own;
+        claimed[q] = kOpenStringNotes[q];
+        return true;
+    };
+    for (bool changed = true; changed;) {
+        changed = false;
+        for (std::size_t p = 0; p < kStringCount; ++p) {
+            if (!readings[p] || readings[p]->note == *wanted[p] || !explainers(readings, wanted, p).empty())
+                continue;
+            const MidiNote heard = readings[p]->note;
+            // An open string already found sounding explains it, or none does.
+            std::vector<std::size_t> candidates;
+            for (std::size_t q = 0; q < kStringCount; ++q) {
+                if (claimed[q] != 0 && lends(q, heard))
+                    candidates.push_back(q);
+            }
+            for (std::size_t q = 0; q < kStringCount && candidates.empty(); ++q) {
+                if (lends(q, heard))
+                    candidates.push_back(q);
+            }
+            const auto by = std::find_if(candidates.begin(), candidates.end(),
+                                         [&](std::size_t q) { return claim(p, q); });
+            changed = changed || by != candidates.end();
+        }
+    }
+    return claimed;
 }
 
 // The played strings' rows, read again without the partials of what sounds
@@ -657,9 +710,10 @@ StrumStrings judgeStrum(const Wanted& wanted, double referencePitch, int sampleR
         rows[i].fret = *wanted[i] - kOpenStringNotes[i];
         rows[i].covered = ownPartials(*wanted[i], othersThan(wanted, i), referencePitch).empty();
     }
-    const Readings readings = readPlayed(whole, wanted, rows, referencePitch);
+    Readings readings = readPlayed(whole, wanted, rows, referencePitch);
+    const auto claimed = claimedByOpenStrings(whole, wanted, readings, referencePitch);
     std::array<MidiNote, kStringCount> sounding = firmWrongNotes(readings, wanted);
-    judgeLeftOut(whole, wanted, sounding, referencePitch, rows);
+    judgeLeftOut(whole, wanted, sounding, claimed, referencePitch, rows);
     for (std::size_t i = 0; i < kStringCount; ++i) {
         if (rows[i].kind == StrumStringKind::NotPlayedButHeard)
             sounding[i] = *rows[i].verdict.heard;
