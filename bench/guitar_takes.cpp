@@ -354,7 +354,7 @@ void reportStrums(const std::map<std::string, StrumTally>& tallies)
     if (all.strums == 0)
         return;
     std::printf("  strums all: %d; strings right %.1f %%, faults found %.1f %% of %d; can't tell: %d covered, %d with "
-                "partials of their own; covered strings judged by their strikes %d of %d; summary a median %.0f ms after "
+                "partials of their own; covered strings judged by their strikes or peaks %d of %d; summary a median %.0f ms after "
                 "the last string, %.0f %% within 1 s\n",
                 all.strums, percent(all.right, all.strings), percent(all.faultsFound, all.faults), all.faults,
                 all.coveredCantTell, all.ownCantTell, all.coveredJudged, all.covered, 1000.0 * medianOf(all.after),

@@ -32,6 +32,15 @@ constexpr double kShareOfStrongest = 0.02;
 // A note left out of the fingering sounds only where it stands clear of
 // the strum: a stronger share, since nothing of the chord should be there.
 constexpr double kUnplayedShareOfStrongest = 0.05;
+// A covered note's own peak lies at least this far from its coverer's peak
+// (found within kTheirsCents of where that note's partial lies) and from
+// every other note's partial, and its partials agree on its pitch this
+// closely. Beyond the window's main lobe, and over its skirt.
+constexpr double kApartCents = 12.0;
+constexpr double kTheirsCents = 25.0;
+constexpr double kAgreeCents = 6.0;
+constexpr std::size_t kApartBins = 2 * kPadding + 1;
+constexpr double kOverSkirt = 0.1;
 // The other frets weighed against the wanted note.
 constexpr int kFretsAround = 2;
 // The frets of a string left out that it may sound.
@@ -683,6 +692,85 @@ std::vector<std::size_t> judgePlayed(const Spectrum& whole, const Wanted& wanted
     return untold;
 }
 
+// A covered note that is out of tune, or whose coverers are, stands beside
+// their partials as peaks of its own: the pitch those peaks agree on, or
+// nothing where they do not show. Only peaks clear of where every other
+// sounding note's partials stand count.
+std::optional<double> pitchBesideCoverers(const Spectrum& whole, MidiNote note, std::span<const MidiNote> others,
+                                          double reference)
+{
+    // Where the other notes' partials stand: by their own partials' pitch,
+    // at their places where they have none. One whose own partials are not
+    // heard may stand anywhere near its places: nothing there counts.
+    std::vector<double> placesOfOthers;
+    std::vector<double> doubtful;
+    for (std::size_t m = 0; m < others.size(); ++m) {
+        std::vector<MidiNote> rest(others.begin(), others.end());
+        rest.erase(rest.begin() + std::ptrdiff_t(m));
+        rest.push_back(note);
+        const auto own = ownPartials(others[m], rest, reference);
+        const auto pitch = measuredPitch(whole, others[m], own, reference);
+        const double g = pitch.value_or(frequencyOf(others[m], reference));
+        for (int j = 1; j * g <= kHighestPartialHertz * 1.05; ++j)
+            (pitch || own.empty() ? placesOfOthers : doubtful).push_back(j * g);
+    }
+    const auto near = [](const std::vector<double>& places, double hertz, double cents) {
+        return std::any_of(places.begin(), places.end(),
+                           [&](double g) { return std::abs(centsBetween(hertz, g)) < cents; });
+    };
+    const double f = frequencyOf(note, reference);
+    std::vector<double> offsets;
+    for (int k = 1; k <= kPartials && k * f <= kHighestPartialHertz; ++k) {
+        const double place = k * f;
+        if (near(doubtful, place, kSharedCents))
+            continue;
+        // The peaks near its place: the strongest that stands near another
+        // note's partial is that note's; a peak well apart from it, too
+        // strong for its skirt, is this note's own.
+        const double reach = std::exp2(kSharedCents / 1200.0);
+        const auto from = std::max<std::size_t>(1, std::size_t(place / reach / whole.binHertz));
+        const auto to = std::min(whole.amplitude.size() - 2, std::size_t(place * reach / whole.binHertz));
+        std::vector<std::size_t> peaks;
+        for (std::size_t b = from; b <= to; ++b) {
+            const double a = whole.amplitude[b];
+            if (a >= whole.amplitude[b - 1] && a >= whole.amplitude[b + 1] && sounds(whole, a, kShareOfStrongest))
+                peaks.push_back(b);
+        }
+        std::optional<std::size_t> theirs;
+        for (std::size_t b : peaks) {
+            if (near(placesOfOthers, double(b) * whole.binHertz, kTheirsCents)
+                && (!theirs || whole.amplitude[b] > whole.amplitude[*theirs]))
+                theirs = b;
+        }
+        double best = 0.0;
+        double at = 0.0;
+        for (std::size_t b : peaks) {
+            const double hertz = double(b) * whole.binHertz;
+            // Where another's partial shows, only a peak beyond its main
+            // lobe and over its skirt; where none shows, any clear of it.
+            const bool apart = !theirs
+                || (std::abs(centsBetween(hertz, double(*theirs) * whole.binHertz)) >= kApartCents
+                    && (b > *theirs ? b - *theirs : *theirs - b) >= kApartBins
+                    && whole.amplitude[b] >= kOverSkirt * whole.amplitude[*theirs]);
+            if (apart && !near(placesOfOthers, hertz, kApartCents) && whole.amplitude[b] > best) {
+                best = whole.amplitude[b];
+                at = hertz;
+            }
+        }
+        if (best > 0.0)
+            offsets.push_back(centsBetween(at, place));
+    }
+    if (offsets.size() < 2)
+        return std::nullopt;
+    std::sort(offsets.begin(), offsets.end());
+    const double middle = offsets[offsets.size() / 2];
+    const auto agreeing = std::count_if(offsets.begin(), offsets.end(),
+                                        [&](double c) { return std::abs(c - middle) <= kAgreeCents; });
+    if (agreeing < 2)
+        return std::nullopt;
+    return f * std::exp2(middle / 1200.0);
+}
+
 } // namespace
 
 StrumStrings judgeStrum(const Wanted& wanted, double referencePitch, int sampleRate, std::span<const float> samples,
@@ -720,13 +808,24 @@ StrumStrings judgeStrum(const Wanted& wanted, double referencePitch, int sampleR
     }
     const auto untold = judgePlayed(whole, wanted, readings, sounding, referencePitch, rows);
 
-    // A covered note is never guessed right: only its own strike tells it.
+    // A covered note is never guessed right: only its own strike tells it,
+    // or peaks of its own beside its coverers' partials.
     const auto struck = soundingStrings(wanted, rows);
     for (std::size_t i : untold) {
         if (!judgedByStrike(wanted, i, struck, strikes, sampleRate, samples, referencePitch))
             continue;
         rows[i].kind = StrumStringKind::Judged;
         rows[i].verdict = judgeNote(*wanted[i], frequencyOf(*wanted[i], referencePitch), referencePitch);
+    }
+    for (std::size_t i : untold) {
+        if (rows[i].kind != StrumStringKind::CantTell)
+            continue;
+        const auto others = othersSounding(wanted, i, sounding);
+        const auto pitch = pitchBesideCoverers(whole, *wanted[i], others, referencePitch);
+        if (!pitch)
+            continue;
+        rows[i].kind = StrumStringKind::Judged;
+        rows[i].verdict = judgeNote(*wanted[i], *pitch, referencePitch);
     }
     return rows;
 }

@@ -95,6 +95,12 @@ INSTANTIATE_TEST_SUITE_P(
                              VerdictKind::WrongFret, "string 2 one fret low"},
                     StrumRow{"string_3_30_cents_sharp", true, 3, 0, 30.0, false, StrumStringKind::Judged,
                              VerdictKind::OutOfTune, "string 3"},
+                    // C4's partials lie on C3's, but 30 cents off they stand apart.
+                    StrumRow{"covered_string_2_30_cents_flat", false, 2, 0, -30.0, false, StrumStringKind::Judged,
+                             VerdictKind::OutOfTune, "cents flat"},
+                    // ... while C3 off leaves C4 and E4 right or untold.
+                    StrumRow{"string_5_30_cents_sharp_under_covered_strings", true, 5, 0, 30.0, false,
+                             StrumStringKind::Judged, VerdictKind::OutOfTune, "cents sharp"},
                     StrumRow{"string_4_muted", false, 4, 0, 0.0, true, StrumStringKind::Judged,
                              VerdictKind::NotHeard, "string 4"},
                     StrumRow{"string_6_sounding_open", false, 6, 0, 0.0, false, StrumStringKind::NotPlayedButHeard, {}, "string 6 should not sound"}),
