@@ -575,12 +575,17 @@ std::array<MidiNote, kStringCount> firmWrongNotes(const Readings& readings, cons
 }
 
 // The wrong notes on other strings whose partials string `j`'s reading
-// lies on: what it may be no more than.
+// lies on: what it may be no more than. The same wrong note read on two
+// strings is the one's on which it lies fewer frets from the wanted note.
 std::vector<MidiNote> explainers(const Readings& readings, const Wanted& wanted, std::size_t j)
 {
     std::vector<MidiNote> found;
     for (std::size_t i = 0; i < kStringCount && readings[j]; ++i) {
-        if (i != j && readings[i] && readings[i]->note != *wanted[i] && onPartialOf(readings[j]->note, readings[i]->note))
+        if (i == j || !readings[i] || readings[i]->note == *wanted[i])
+            continue;
+        const MidiNote heard = readings[j]->note;
+        const bool nearer = heard == readings[i]->note && std::abs(heard - *wanted[i]) < std::abs(heard - *wanted[j]);
+        if (nearer || onPartialOf(heard, readings[i]->note))
             found.push_back(readings[i]->note);
     }
     return found;
