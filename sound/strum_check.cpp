@@ -552,28 +552,6 @@ bool onPartialOf(MidiNote high, MidiNote low)
     return std::find(kIntervals.begin(), kIntervals.end(), high - low) != kIntervals.end();
 }
 
-// A wrong note on one string lends its partials to notes an octave or a
-// twelfth from it on another: a B3 for C4 makes a B2 for C3 by B2's even
-// partials, a B2 for C3 makes a B3 and an F#4. The wrong notes that sound
-// by an odd partial, which no note an octave up explains, and that lie on
-// no partial of another string's wrong note, are taken as sounding; string
-// by string, 0 for none.
-std::array<MidiNote, kStringCount> firmWrongNotes(const Readings& readings, const Wanted& wanted)
-{
-    const auto wrong = [&](std::size_t j) { return readings[j] && readings[j]->note != *wanted[j]; };
-    std::array<MidiNote, kStringCount> firm{};
-    for (std::size_t j = 0; j < kStringCount; ++j) {
-        if (!wrong(j) || readings[j]->partial % 2 == 0)
-            continue;
-        bool explained = false;
-        for (std::size_t i = 0; i < kStringCount; ++i)
-            explained = explained || (i != j && wrong(i) && onPartialOf(readings[j]->note, readings[i]->note));
-        if (!explained)
-            firm[j] = readings[j]->note;
-    }
-    return firm;
-}
-
 // The wrong notes on other strings whose partials string `j`'s reading
 // lies on: what it may be no more than. The same wrong note read on two
 // strings is the one's on which it lies fewer frets from the wanted note.
@@ -589,6 +567,25 @@ std::vector<MidiNote> explainers(const Readings& readings, const Wanted& wanted,
             found.push_back(readings[i]->note);
     }
     return found;
+}
+
+// A wrong note on one string lends its partials to notes an octave or a
+// twelfth from it on another: a B3 for C4 makes a B2 for C3 by B2's even
+// partials, a B2 for C3 makes a B3 and an F#4. The wrong notes that sound
+// by an odd partial, which no note an octave up explains, and that lie on
+// no partial of another string's wrong note (nor are its, nearer), are
+// taken as sounding; string by string, 0 for none.
+std::array<MidiNote, kStringCount> firmWrongNotes(const Readings& readings, const Wanted& wanted)
+{
+    const auto wrong = [&](std::size_t j) { return readings[j] && readings[j]->note != *wanted[j]; };
+    std::array<MidiNote, kStringCount> firm{};
+    for (std::size_t j = 0; j < kStringCount; ++j) {
+        if (!wrong(j) || readings[j]->partial % 2 == 0)
+            continue;
+        if (explainers(readings, wanted, j).empty())
+            firm[j] = readings[j]->note;
+    }
+    return firm;
 }
 
 // The other notes than string `i`'s: the wanted ones, and `sounding` (a
