@@ -164,8 +164,10 @@ std::optional<ExpectedNote> ChordCheck::expected() const
     const std::optional<int> string = current();
     if (!string)
         return std::nullopt;
-    const double open = noteFrequency(kOpenStringNotes[static_cast<std::size_t>(*string - 1)], m_referencePitch);
-    return ExpectedNote{centsAbove(open, -kOutOfTuneCents), std::min(kHighestHeardPitch, 4.0 * open)};
+    const auto index = static_cast<std::size_t>(*string - 1);
+    const double open = noteFrequency(kOpenStringNotes[index], m_referencePitch);
+    const double wanted = noteFrequency(*m_strings[index].wanted, m_referencePitch);
+    return ExpectedNote{centsAbove(open, -kOutOfTuneCents), std::min(kHighestHeardPitch, 4.0 * open), wanted};
 }
 
 bool ChordCheck::finished() const

@@ -67,6 +67,11 @@ constexpr double kKeptClarity = 0.6;
 // measured, and to hold, past the attack before it settles on its rougher
 // pitch.
 constexpr double kLatestSettleSeconds = 0.3;
+// A pitch this near halfway between two frets, within this many frets of
+// the wanted note, waits this long after its onset to be reported.
+constexpr double kEdgeCents = 8.0;
+constexpr double kEdgeWithinFrets = 2.5;
+constexpr double kEdgeWaitSeconds = 0.25;
 // How far the fundamental may move between two frames of a settled note.
 constexpr double kMeasuredCents = 2.0;
 constexpr double kMeasuredApartCents = 4.0;
@@ -257,14 +262,19 @@ void NoteListener::analyseFrame(std::uint64_t end)
 
     if (m_note) {
         const double energy = m_recentEnergy.front();
-        if (energy < kSilence || energy < kEndFall * m_note->loudest || m_note->silentFrames >= kEndSilentFrames)
+        if (energy < kSilence || energy < kEndFall * m_note->loudest || m_note->silentFrames >= kEndSilentFrames) {
+            if (m_note->deferred)
+                reportDeferred(end, false); // a note that sounded is never lost
             m_note.reset();
+        }
     }
 }
 
 void NoteListener::startNote(std::uint64_t onset, std::uint64_t hopStart)
 {
     m_lastOnset = onset;
+    if (m_note && m_note->deferred)
+        reportDeferred(onset, false);
     m_note = FollowedNote{};
     m_note->onset = onset;
     m_note->attackEnd = onset + m_attack;
@@ -285,6 +295,52 @@ void NoteListener::startNote(std::uint64_t onset, std::uint64_t hopStart)
 bool NoteListener::inExpectedRange(double hertz) const
 {
     return !m_expected || (hertz >= m_expected->lowestHertz && hertz <= m_expected->highestHertz);
+}
+
+// A pitch halfway between two frets of the wanted note's, as a pluck's
+// pitch still falls there from sharp, is reported only once it has rung a
+// while: a string 45 cents sharp read a fret high in its first moments.
+bool NoteListener::onFretEdge(double hertz) const
+{
+    if (!m_expected || m_expected->wantedHertz <= 0.0)
+        return false;
+    const double cents = std::abs(centsBetween(hertz, m_expected->wantedHertz));
+    const double fromEdge = std::abs(std::fmod(cents, 100.0) - 50.0);
+    return cents < kEdgeWithinFrets * 100.0 && fromEdge < kEdgeCents;
+}
+
+bool NoteListener::deferOnEdge(double hertz, std::uint64_t end)
+{
+    FollowedNote& note = *m_note;
+    if (end < note.onset + samplesIn(kEdgeWaitSeconds, m_sampleRate)) {
+        note.deferred = onFretEdge(hertz);
+        return note.deferred;
+    }
+    if (!note.deferred)
+        return false;
+    reportDeferred(end, true);
+    return true;
+}
+
+// A note deferred on a fret's edge, reported at its pitch now that it has
+// rung a while, or as it settled where it gives way to another.
+void NoteListener::reportDeferred(std::uint64_t end, bool atCurrentPitch)
+{
+    FollowedNote& note = *m_note;
+    note.deferred = false;
+    if (note.reported || !note.settledHertz)
+        return;
+    // Measured past the pluck's sharp start alone.
+    const std::uint64_t settledFrom = note.onset + m_settledPart;
+    const auto now = atCurrentPitch && end > settledFrom ? m_analyzer.fundamental(heard(settledFrom, end), *note.settledHertz)
+                                                         : std::nullopt;
+    if (now && std::abs(centsBetween(*now, *note.settledHertz)) < kSameNoteCents)
+        note.settledHertz = *now;
+    if (!inExpectedRange(*note.settledHertz))
+        return;
+    note.reported = true;
+    if (!ringsOn(note, *note.settledHertz))
+        m_settled.push_back({note.onset, end, *note.settledHertz});
 }
 
 bool NoteListener::ringsOn(const FollowedNote& note, double hertz)
@@ -311,10 +367,12 @@ void NoteListener::nameFromEvidence(std::uint64_t end)
         hertz = *measured;
     if (!inExpectedRange(hertz))
         return;
-    note.reported = true;
     // Settled at the pitch its evidence named, whatever partial the
     // period's analysis may take for it later.
     note.settledHertz = hertz;
+    if (deferOnEdge(hertz, end))
+        return;
+    note.reported = true;
     if (!ringsOn(note, hertz))
         m_settled.push_back({note.onset, end, hertz});
 }
@@ -357,6 +415,8 @@ void NoteListener::followPitch(std::uint64_t end, std::optional<Period> period, 
 
     if (!m_note || inAttack)
         return;
+    if (m_note->deferred && end >= m_note->onset + samplesIn(kEdgeWaitSeconds, m_sampleRate))
+        reportDeferred(end, true);
     m_note->pitches.push_back(voiced ? m_sampleRate / period->lag : 0.0);
     m_note->silentFrames = voiced ? 0 : m_note->silentFrames + 1;
     const auto middle = steadyPitch(apart ? kSteadyApartCents : kSteadyCents);
@@ -370,6 +430,8 @@ void NoteListener::followPitch(std::uint64_t end, std::optional<Period> period, 
         if (std::abs(centsBetween(*middle, *m_note->settledHertz)) < kNewNoteCents
             || anOctaveOrTwelfthApart(*middle, *m_note->settledHertz))
             return;
+        if (m_note->deferred)
+            reportDeferred(end, false);
         FollowedNote next;
         next.onset = end - std::min<std::uint64_t>(end, m_analyzer.windowSize() / 2 + kSteadyFrames * m_hop);
         next.attackEnd = next.onset;
@@ -413,7 +475,7 @@ void NoteListener::settle(std::uint64_t end, double middle, bool apart)
     note.settledHertz = measured.value_or(middle);
     // While a range is expected, a note that its evidence did not name is
     // reported only from within the range.
-    if (note.reported || !inExpectedRange(*note.settledHertz))
+    if (note.reported || !inExpectedRange(*note.settledHertz) || deferOnEdge(*note.settledHertz, end))
         return;
     note.reported = true;
     if (!ringsOn(note, *note.settledHertz))

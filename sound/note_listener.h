@@ -33,6 +33,7 @@ struct HeardNote {
 struct ExpectedNote {
     double lowestHertz = 0.0;
     double highestHertz = 0.0;
+    double wantedHertz = 0.0; // the note it should sound, 0 for any
 };
 
 // Follows what a microphone hears, fed block by block in any sizes: the
@@ -97,6 +98,7 @@ private:
         std::optional<Ringing> ringingBefore; // a note that rang up to the onset
         std::vector<double> before;           // the spectrum that the note's evidence rises from
         bool reported = false;
+        bool deferred = false; // settled on the edge of a fret: reported later
     };
 
     void analyseFrame(std::uint64_t end);
@@ -109,6 +111,9 @@ private:
     void nameFromEvidence(std::uint64_t end);
     static bool ringsOn(const FollowedNote& note, double hertz);
     bool inExpectedRange(double hertz) const;
+    bool onFretEdge(double hertz) const;
+    bool deferOnEdge(double hertz, std::uint64_t end);
+    void reportDeferred(std::uint64_t end, bool atCurrentPitch);
     std::span<const float> heard(std::uint64_t from, std::uint64_t to) const;
 
     int m_sampleRate;

@@ -22,7 +22,8 @@ struct Tone {
     std::vector<double> partialsDb{0}; // the level of partial 1, 2, ... in dB
     double stiffness = 0.0;            // B
     double attackNoise = 0.0;          // a burst of noise over the first 40 ms, against the note's peak
-    double sharpCents = 0.0;           // how sharp the pluck starts; it settles within some 50 ms
+    double sharpCents = 0.0;           // how sharp the pluck starts
+    double glideSeconds = 0.015;       // the time constant it settles by (some 50 ms in all)
     double cents = 0.0;                // how far the string is out of tune
 };
 
@@ -75,7 +76,7 @@ inline void addTone(std::vector<float>& out, const Tone& tone, std::size_t start
         const double t = double(n) / rate;
         // The sharpness of the pluck dies away; the phase runs on at the
         // frequency of each moment.
-        const double bend = std::exp2(tone.sharpCents * std::exp(-t / 0.015) / 1200.0);
+        const double bend = std::exp2(tone.sharpCents * std::exp(-t / tone.glideSeconds) / 1200.0);
         const double decay = std::exp(-t / 1.5);
         double sample = 0.0;
         for (std::size_t i = 0; i < partials.size(); ++i) {

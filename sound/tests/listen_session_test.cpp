@@ -77,6 +77,28 @@ std::vector<float> ringing(std::initializer_list<MidiNote> notes, const std::vec
     return wet;
 }
 
+// The C chord's notes as hard notes, a second apart, left ringing; string
+// 4's E3 `cents` sharp, its pluck starting 30 cents sharper still and
+// settling over some 0.2 s, as a sampled nylon string's does.
+std::vector<float> slowlySettlingE3(double cents, int rate)
+{
+    namespace hn = listening::hard_notes;
+    std::vector<float> sound(static_cast<std::size_t>(5.3 * rate), 0.0F);
+    std::uint32_t seed = 11;
+    std::size_t start = static_cast<std::size_t>(0.3 * rate);
+    for (MidiNote note : {48, 52, 55, 60, 64}) {
+        hn::Tone tone = hn::plucked(note);
+        if (note == 52) {
+            tone.cents = cents;
+            tone.sharpCents = 30.0;
+            tone.glideSeconds = 0.06;
+        }
+        hn::addTone(sound, tone, start, rate, seed++);
+        start += static_cast<std::size_t>(rate);
+    }
+    return sound;
+}
+
 // The strum lasts from kStrumAt to its last string, `gapMs` apart.
 constexpr double kStrumAt = 0.5;
 
@@ -196,6 +218,8 @@ const std::string kLowSummary = "4 of 5 strings right; string 2 one fret low";
 const std::string kLow = "String 2, fret 1, C4: B3, one fret low";
 const std::string kSharpSummary = "4 of 5 strings right; string 4 35 cents sharp";
 const std::string kSharp = "String 4, fret 2, E3: E3, 35 cents sharp";
+const std::string kEdgeSummary = "4 of 5 strings right; string 4 45 cents sharp";
+const std::string kEdge = "String 4, fret 2, E3: E3, 45 cents sharp";
 const std::string kRight2 = "String 2, fret 1, C4: right";
 const std::string kRight4 = "String 4, fret 2, E3: right";
 
@@ -213,6 +237,10 @@ const TakeRow kTakes[] = {
      withFault(kAllRight, kRight2, kLow, kLowSummary), kLowSummary, withFault(kAllRightSaid, kRight2, kLow, kLowSummary)},
     {"string_4_35_cents_sharp", 440, [](int rate) { return turns({{48}, {52, 35}, {55}, {60}, {64}}, rate); }, 48000, 10,
      withFault(kAllRight, kRight4, kSharp, kSharpSummary), kSharpSummary, withFault(kAllRightSaid, kRight4, kSharp, kSharpSummary)},
+    // Near halfway to the next fret, read once the pluck's sharp start has
+    // passed (43 cents, still lifted a little by its tail): not a fret high.
+    {"string_4_43_cents_sharp_settling_slowly", 440, [](int rate) { return slowlySettlingE3(43.0, rate); }, 48000, 10,
+     withFault(kAllRight, kRight4, kEdge, kEdgeSummary), kEdgeSummary, withFault(kAllRightSaid, kRight4, kEdge, kEdgeSummary)},
     // Strings left ringing: C3's and E3's second partials are the C4 and E4
     // of strings 2 and 1, the third partial leads and the fundamental is
     // faint. Each string is named among the notes it can sound, from what
