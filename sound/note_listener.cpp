@@ -253,6 +253,8 @@ void NoteListener::analyseFrame(std::uint64_t end)
     const auto period = keepNotePeriod(
         m_analyzer.coarsePeriod(heard(windowStart, end), apart ? std::span<const double>(m_note->background) : std::span<const double>()));
     followPitch(end, period, inAttack);
+    if (m_note && end >= m_note->onset + samplesIn(kEdgeWaitSeconds, m_sampleRate))
+        reportDeferred(end, true);
     if (m_expected && m_note && !m_note->reported)
         nameFromEvidence(end);
     if (m_note && m_note->settledHertz && m_current) {
@@ -263,8 +265,7 @@ void NoteListener::analyseFrame(std::uint64_t end)
     if (m_note) {
         const double energy = m_recentEnergy.front();
         if (energy < kSilence || energy < kEndFall * m_note->loudest || m_note->silentFrames >= kEndSilentFrames) {
-            if (m_note->deferred)
-                reportDeferred(end, false); // a note that sounded is never lost
+            reportDeferred(end, false); // a note that sounded is never lost
             m_note.reset();
         }
     }
@@ -273,7 +274,7 @@ void NoteListener::analyseFrame(std::uint64_t end)
 void NoteListener::startNote(std::uint64_t onset, std::uint64_t hopStart)
 {
     m_lastOnset = onset;
-    if (m_note && m_note->deferred)
+    if (m_note)
         reportDeferred(onset, false);
     m_note = FollowedNote{};
     m_note->onset = onset;
@@ -323,12 +324,12 @@ bool NoteListener::deferOnEdge(double hertz, std::uint64_t end)
 }
 
 // A note deferred on a fret's edge, reported at its pitch now that it has
-// rung a while, or as it settled where it gives way to another.
+// rung a while, or as it settled where it gives way to another; nothing
+// for a note not deferred.
 void NoteListener::reportDeferred(std::uint64_t end, bool atCurrentPitch)
 {
     FollowedNote& note = *m_note;
-    note.deferred = false;
-    if (note.reported || !note.settledHertz)
+    if (!std::exchange(note.deferred, false) || note.reported || !note.settledHertz)
         return;
     // Measured past the pluck's sharp start alone.
     const std::uint64_t settledFrom = note.onset + m_settledPart;
@@ -415,8 +416,6 @@ void NoteListener::followPitch(std::uint64_t end, std::optional<Period> period, 
 
     if (!m_note || inAttack)
         return;
-    if (m_note->deferred && end >= m_note->onset + samplesIn(kEdgeWaitSeconds, m_sampleRate))
-        reportDeferred(end, true);
     m_note->pitches.push_back(voiced ? m_sampleRate / period->lag : 0.0);
     m_note->silentFrames = voiced ? 0 : m_note->silentFrames + 1;
     const auto middle = steadyPitch(apart ? kSteadyApartCents : kSteadyCents);
@@ -430,8 +429,7 @@ void NoteListener::followPitch(std::uint64_t end, std::optional<Period> period, 
         if (std::abs(centsBetween(*middle, *m_note->settledHertz)) < kNewNoteCents
             || anOctaveOrTwelfthApart(*middle, *m_note->settledHertz))
             return;
-        if (m_note->deferred)
-            reportDeferred(end, false);
+        reportDeferred(end, false);
         FollowedNote next;
         next.onset = end - std::min<std::uint64_t>(end, m_analyzer.windowSize() / 2 + kSteadyFrames * m_hop);
         next.attackEnd = next.onset;

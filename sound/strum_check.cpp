@@ -627,14 +627,30 @@ void judgeLeftOut(const Spectrum& whole, const Wanted& wanted, std::span<const M
 // returned for the string left out (0 where none). A wrong note that lies
 // on a partial of another string's wrong note is that one's, until that
 // one is claimed; an open string already claimed is taken first.
+// The strings left out whose open note may give `heard`: those already
+// found sounding, where one may, else every one that may.
+std::vector<std::size_t> lendingStrings(const Wanted& wanted, std::span<const MidiNote> claimed, MidiNote heard)
+{
+    const auto lends = [&](std::size_t q) {
+        const MidiNote open = kOpenStringNotes[q];
+        return !wanted[q] && (heard == open || onPartialOf(heard, open));
+    };
+    std::vector<std::size_t> found;
+    for (std::size_t q = 0; q < kStringCount; ++q) {
+        if (claimed[q] != 0 && lends(q))
+            found.push_back(q);
+    }
+    for (std::size_t q = 0; q < kStringCount && found.empty(); ++q) {
+        if (lends(q))
+            found.push_back(q);
+    }
+    return found;
+}
+
 std::array<MidiNote, kStringCount> claimedByOpenStrings(const Spectrum& whole, const Wanted& wanted, Readings& readings,
                                                         double reference)
 {
     std::array<MidiNote, kStringCount> claimed{};
-    const auto lends = [&](std::size_t q, MidiNote heard) {
-        const MidiNote open = kOpenStringNotes[q];
-        return !wanted[q] && (heard == open || onPartialOf(heard, open));
-    };
     const auto claim = [&](std::size_t p, std::size_t q) {
         std::vector<MidiNote> others = othersThan(wanted, p);
         others.push_back(kOpenStringNotes[q]);
@@ -650,17 +666,7 @@ std::array<MidiNote, kStringCount> claimedByOpenStrings(const Spectrum& whole, c
         for (std::size_t p = 0; p < kStringCount; ++p) {
             if (!readings[p] || readings[p]->note == *wanted[p] || !explainers(readings, wanted, p).empty())
                 continue;
-            const MidiNote heard = readings[p]->note;
-            // An open string already found sounding explains it, or none does.
-            std::vector<std::size_t> candidates;
-            for (std::size_t q = 0; q < kStringCount; ++q) {
-                if (claimed[q] != 0 && lends(q, heard))
-                    candidates.push_back(q);
-            }
-            for (std::size_t q = 0; q < kStringCount && candidates.empty(); ++q) {
-                if (lends(q, heard))
-                    candidates.push_back(q);
-            }
+            const auto candidates = lendingStrings(wanted, claimed, readings[p]->note);
             const auto by = std::find_if(candidates.begin(), candidates.end(),
                                          [&](std::size_t q) { return claim(p, q); });
             changed = changed || by != candidates.end();
@@ -694,18 +700,17 @@ std::vector<std::size_t> judgePlayed(const Spectrum& whole, const Wanted& wanted
     return untold;
 }
 
-// A covered note that is out of tune, or whose coverers are, stands beside
-// their partials as peaks of its own: the pitch those peaks agree on, or
-// nothing where they do not show. Only peaks clear of where every other
-// sounding note's partials stand count.
-std::optional<double> pitchBesideCoverers(const Spectrum& whole, MidiNote note, std::span<const MidiNote> others,
-                                          double reference)
-{
-    // Where the other notes' partials stand: by their own partials' pitch,
-    // at their places where they have none. One whose own partials are not
-    // heard may stand anywhere near its places: nothing there counts.
-    std::vector<double> placesOfOthers;
+// Where the partials of the notes other than `note` stand: by their own
+// partials' pitch, at their places where they have none. One whose own
+// partials are not heard may stand anywhere near its places: doubtful.
+struct PlacesOfOthers {
+    std::vector<double> known;
     std::vector<double> doubtful;
+};
+
+PlacesOfOthers placesOfOthers(const Spectrum& whole, MidiNote note, std::span<const MidiNote> others, double reference)
+{
+    PlacesOfOthers places;
     for (std::size_t m = 0; m < others.size(); ++m) {
         std::vector<MidiNote> rest(others.begin(), others.end());
         rest.erase(rest.begin() + std::ptrdiff_t(m));
@@ -714,53 +719,64 @@ std::optional<double> pitchBesideCoverers(const Spectrum& whole, MidiNote note, 
         const auto pitch = measuredPitch(whole, others[m], own, reference);
         const double g = pitch.value_or(frequencyOf(others[m], reference));
         for (int j = 1; j * g <= kHighestPartialHertz * 1.05; ++j)
-            (pitch || own.empty() ? placesOfOthers : doubtful).push_back(j * g);
+            (pitch || own.empty() ? places.known : places.doubtful).push_back(j * g);
     }
-    const auto near = [](const std::vector<double>& places, double hertz, double cents) {
-        return std::any_of(places.begin(), places.end(),
-                           [&](double g) { return std::abs(centsBetween(hertz, g)) < cents; });
+    return places;
+}
+
+bool nearAny(std::span<const double> places, double hertz, double cents)
+{
+    return std::any_of(places.begin(), places.end(), [&](double g) { return std::abs(centsBetween(hertz, g)) < cents; });
+}
+
+// The peak of a covered note's own near `place`, among the others' partials
+// at `known`: the strongest peak there that stands near another note's
+// partial is that note's; a peak well apart from it (beyond the window's
+// main lobe, over its skirt) is the note's own, and where none of theirs
+// shows, any peak clear of their places.
+std::optional<double> ownPeakNear(const Spectrum& whole, double place, std::span<const double> known)
+{
+    const double reach = std::exp2(kSharedCents / 1200.0);
+    const auto from = std::max<std::size_t>(1, std::size_t(place / reach / whole.binHertz));
+    const auto to = std::min(whole.amplitude.size() - 2, std::size_t(place * reach / whole.binHertz));
+    const auto& a = whole.amplitude;
+    std::vector<std::size_t> peaks;
+    for (std::size_t b = from; b <= to; ++b) {
+        if (a[b] >= a[b - 1] && a[b] >= a[b + 1] && sounds(whole, a[b], kShareOfStrongest))
+            peaks.push_back(b);
+    }
+    std::optional<std::size_t> theirs;
+    for (std::size_t b : peaks) {
+        if (nearAny(known, double(b) * whole.binHertz, kTheirsCents) && (!theirs || a[b] > a[*theirs]))
+            theirs = b;
+    }
+    const auto apart = [&](std::size_t b) {
+        return !theirs
+            || (std::abs(centsBetween(double(b) * whole.binHertz, double(*theirs) * whole.binHertz)) >= kApartCents
+                && (b > *theirs ? b - *theirs : *theirs - b) >= kApartBins && a[b] >= kOverSkirt * a[*theirs]);
     };
+    std::optional<std::size_t> own;
+    for (std::size_t b : peaks) {
+        if (apart(b) && !nearAny(known, double(b) * whole.binHertz, kApartCents) && (!own || a[b] > a[*own]))
+            own = b;
+    }
+    return own ? std::optional(double(*own) * whole.binHertz) : std::nullopt;
+}
+
+// A covered note that is out of tune, or whose coverers are, stands beside
+// their partials as peaks of its own: the pitch those peaks agree on, at
+// two partials at least, or nothing where they do not show.
+std::optional<double> pitchBesideCoverers(const Spectrum& whole, MidiNote note, std::span<const MidiNote> others,
+                                          double reference)
+{
+    const PlacesOfOthers places = placesOfOthers(whole, note, others, reference);
     const double f = frequencyOf(note, reference);
     std::vector<double> offsets;
     for (int k = 1; k <= kPartials && k * f <= kHighestPartialHertz; ++k) {
-        const double place = k * f;
-        if (near(doubtful, place, kSharedCents))
+        if (nearAny(places.doubtful, k * f, kSharedCents))
             continue;
-        // The peaks near its place: the strongest that stands near another
-        // note's partial is that note's; a peak well apart from it, too
-        // strong for its skirt, is this note's own.
-        const double reach = std::exp2(kSharedCents / 1200.0);
-        const auto from = std::max<std::size_t>(1, std::size_t(place / reach / whole.binHertz));
-        const auto to = std::min(whole.amplitude.size() - 2, std::size_t(place * reach / whole.binHertz));
-        std::vector<std::size_t> peaks;
-        for (std::size_t b = from; b <= to; ++b) {
-            const double a = whole.amplitude[b];
-            if (a >= whole.amplitude[b - 1] && a >= whole.amplitude[b + 1] && sounds(whole, a, kShareOfStrongest))
-                peaks.push_back(b);
-        }
-        std::optional<std::size_t> theirs;
-        for (std::size_t b : peaks) {
-            if (near(placesOfOthers, double(b) * whole.binHertz, kTheirsCents)
-                && (!theirs || whole.amplitude[b] > whole.amplitude[*theirs]))
-                theirs = b;
-        }
-        double best = 0.0;
-        double at = 0.0;
-        for (std::size_t b : peaks) {
-            const double hertz = double(b) * whole.binHertz;
-            // Where another's partial shows, only a peak beyond its main
-            // lobe and over its skirt; where none shows, any clear of it.
-            const bool apart = !theirs
-                || (std::abs(centsBetween(hertz, double(*theirs) * whole.binHertz)) >= kApartCents
-                    && (b > *theirs ? b - *theirs : *theirs - b) >= kApartBins
-                    && whole.amplitude[b] >= kOverSkirt * whole.amplitude[*theirs]);
-            if (apart && !near(placesOfOthers, hertz, kApartCents) && whole.amplitude[b] > best) {
-                best = whole.amplitude[b];
-                at = hertz;
-            }
-        }
-        if (best > 0.0)
-            offsets.push_back(centsBetween(at, place));
+        if (const auto peak = ownPeakNear(whole, k * f, places.known))
+            offsets.push_back(centsBetween(*peak, k * f));
     }
     if (offsets.size() < 2)
         return std::nullopt;
