@@ -402,6 +402,31 @@ TEST(NoteListener, ANoteReadWrongInItsAttackIsNotHeldThere)
     }
 }
 
+// A note on the edge of a fret waits to be told until its pluck's sharp
+// start has passed; a string struck meanwhile does not lose it.
+TEST(NoteListener, ANoteOnAFretsEdgeIsToldOnceEvenWhenAnotherFollowsSoon)
+{
+    constexpr int kRate = 48000;
+    Tone edge = plucked(52);
+    edge.cents = 48.0;
+    std::vector<float> sound(static_cast<std::size_t>(1.5 * kRate), 0.0F);
+    addTone(sound, edge, static_cast<std::size_t>(0.3 * kRate), kRate, 5);
+    addTone(sound, plucked(55), static_cast<std::size_t>(0.45 * kRate), kRate, 6);
+    NoteListener listener(kRate);
+    listener.expect(ExpectedNote{frequencyOf(40), 4.0 * frequencyOf(40), frequencyOf(52)});
+    std::vector<HeardNote> notes;
+    for (std::size_t at = 0; at + 480 <= sound.size(); at += 480) {
+        listener.feed(std::span(sound).subspan(at, 480));
+        for (const HeardNote& note : listener.takeSettledNotes())
+            notes.push_back(note);
+    }
+    ASSERT_FALSE(notes.empty());
+    EXPECT_NEAR(centsBetween(notes.front().frequency, frequencyOf(52)), 48.0, 3.0);
+    EXPECT_EQ(std::count_if(notes.begin(), notes.end(),
+                            [](const HeardNote& n) { return std::abs(centsBetween(n.frequency, frequencyOf(52))) < 60.0; }),
+              1);
+}
+
 TEST(NoteListener, LevelIsThatOfTheLastMoments)
 {
     NoteListener listener(48000);
