@@ -339,9 +339,16 @@ void NoteListener::reportDeferred(std::uint64_t end, bool atCurrentPitch)
         note.settledHertz = *now;
     if (!inExpectedRange(*note.settledHertz))
         return;
+    report(note, end, *note.settledHertz);
+}
+
+// Told once; a string struck again at the note that still rings from it is
+// no new note.
+void NoteListener::report(FollowedNote& note, std::uint64_t end, double hertz)
+{
     note.reported = true;
-    if (!ringsOn(note, *note.settledHertz))
-        m_settled.push_back({note.onset, end, *note.settledHertz});
+    if (!ringsOn(note, hertz))
+        m_settled.push_back({note.onset, end, hertz});
 }
 
 bool NoteListener::ringsOn(const FollowedNote& note, double hertz)
@@ -373,9 +380,7 @@ void NoteListener::nameFromEvidence(std::uint64_t end)
     note.settledHertz = hertz;
     if (deferOnEdge(hertz, end))
         return;
-    note.reported = true;
-    if (!ringsOn(note, hertz))
-        m_settled.push_back({note.onset, end, hertz});
+    report(note, end, hertz);
 }
 
 std::optional<Period> NoteListener::keepNotePeriod(std::optional<Period> period) const
@@ -475,9 +480,7 @@ void NoteListener::settle(std::uint64_t end, double middle, bool apart)
     // reported only from within the range.
     if (note.reported || !inExpectedRange(*note.settledHertz) || deferOnEdge(*note.settledHertz, end))
         return;
-    note.reported = true;
-    if (!ringsOn(note, *note.settledHertz))
-        m_settled.push_back({note.onset, end, *note.settledHertz});
+    report(note, end, *note.settledHertz);
 }
 
 std::optional<PitchEstimate> estimatePitch(std::span<const float> samples, int sampleRate)

@@ -110,6 +110,7 @@ private:
     void settle(std::uint64_t end, double middle, bool apart);
     void nameFromEvidence(std::uint64_t end);
     static bool ringsOn(const FollowedNote& note, double hertz);
+    void report(FollowedNote& note, std::uint64_t end, double hertz);
     bool inExpectedRange(double hertz) const;
     bool onFretEdge(double hertz) const;
     bool deferOnEdge(double hertz, std::uint64_t end);
