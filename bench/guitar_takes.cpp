@@ -274,11 +274,17 @@ struct StrumTally {
 
 // Whether a string of a strum was struck wrong: a wrong note, out of tune,
 // muted, or sounding where the chord leaves it out.
-bool faulted(const StrumString& row, const Strike* strike)
+bool faulted(const std::optional<MidiNote>& wanted, const Strike* strike)
 {
-    if (!row.wanted)
+    if (!wanted)
         return strike != nullptr;
-    return strike != nullptr && (strike->note < 0 || strike->note != *row.wanted || std::abs(strike->cents) >= kRightCents);
+    return strike != nullptr && (strike->note < 0 || strike->note != *wanted || std::abs(strike->cents) >= kRightCents);
+}
+
+const Strike* strikeOf(const Take& take, int string)
+{
+    const auto found = std::find_if(take.strikes.begin(), take.strikes.end(), [&](const Strike& s) { return s.string == string; });
+    return found == take.strikes.end() ? nullptr : &*found;
 }
 
 // One strum take replayed through the listening session as the window
@@ -297,15 +303,16 @@ StrumTally judgeStrumTake(const Take& take, const Recording& recording, bool ver
     if (!replay.strum()) {
         tally.unrecognised = 1;
         tally.strings = kStringCount;
+        // Its faults are not found.
+        for (std::size_t i = 0; i < kStringCount; ++i)
+            tally.faults += faulted(take.wanted[i], strikeOf(take, int(i) + 1)) ? 1 : 0;
         if (verbose)
             std::printf("    %s %s [%s]: not heard as a strum\n", take.voice.c_str(), take.condition.c_str(), take.name.c_str());
         return tally;
     }
     tally.after.push_back(replay.seconds() - last);
     for (const StrumString& row : *replay.strum()) {
-        const auto found = std::find_if(take.strikes.begin(), take.strikes.end(),
-                                        [&](const Strike& s) { return s.string == row.string; });
-        const Strike* strike = found == take.strikes.end() ? nullptr : &*found;
+        const Strike* strike = strikeOf(take, row.string);
         bool ok = false;
         if (!row.wanted)
             ok = strike == nullptr ? row.kind == StrumStringKind::NotPlayed : row.kind == StrumStringKind::NotPlayedButHeard;
@@ -317,7 +324,7 @@ StrumTally judgeStrumTake(const Take& take, const Recording& recording, bool ver
             ok = deserved(row.verdict, *row.wanted, *strike);
         ++tally.strings;
         tally.right += ok ? 1 : 0;
-        if (faulted(row, strike)) {
+        if (faulted(row.wanted, strike)) {
             ++tally.faults;
             tally.faultsFound += ok && row.kind != StrumStringKind::CantTell ? 1 : 0;
         }
@@ -328,7 +335,7 @@ StrumTally judgeStrumTake(const Take& take, const Recording& recording, bool ver
         } else if (row.kind == StrumStringKind::CantTell) {
             ++tally.ownCantTell;
         }
-        const bool faultUntold = faulted(row, strike) && row.kind == StrumStringKind::CantTell;
+        const bool faultUntold = faulted(row.wanted, strike) && row.kind == StrumStringKind::CantTell;
         if ((!ok || faultUntold) && verbose)
             std::printf("    %s %s [%s]: %s\n", take.voice.c_str(), take.condition.c_str(), take.name.c_str(),
                         describeStrumString(row).c_str());
