@@ -199,6 +199,13 @@ void ListenSession::tellCandidate(std::uint64_t now)
         evidence = StrumEvidence::Faint;
     // Several strings risen faintly, struck apart, are a strum by the last
     // look: its first string a wrong fret, its others covered or begun late.
+    // So are two where hardly any string rang before: a dense chord's own
+    // partials are few, and a string picked over others ringing is no strum.
+    if (evidence == StrumEvidence::FaintOnTwo) {
+        const bool alone = lastLook && apart
+            && stringsRingingBefore(wantedNotes(), referencePitch(), rate, recent(at - std::min(at, window), at), recent(now - window, now)) < 2;
+        evidence = alone ? StrumEvidence::Clear : StrumEvidence::Faint;
+    }
     if (evidence == StrumEvidence::FaintOnSeveral)
         evidence = lastLook && apart ? StrumEvidence::Clear : StrumEvidence::Faint;
     if (evidence == StrumEvidence::Clear)

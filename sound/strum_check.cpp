@@ -61,6 +61,12 @@ constexpr double kStrumRiseCents = 25.0;
 // Strings that rise by a fainter share may be a strum's, struck late.
 constexpr double kFaintShareOfLoudest = 0.03;
 constexpr double kStrumShareOfLoudest = 0.2;
+// Two strings risen by this share are a strum where nothing much rang
+// before: a pluck's ringing neighbours rise by less.
+constexpr double kModestShareOfLoudest = 0.08;
+// A string ringing on from before an onset stands at this share of its
+// strength after it at least.
+constexpr double kRingingOnShare = 0.5;
 // Strike times: hops of about 2.5 ms over frames of about 21 ms.
 constexpr double kHopSeconds = 0.0025;
 constexpr double kFrameSeconds = 0.021;
@@ -850,6 +856,15 @@ StrumStrings judgeStrum(const Wanted& wanted, double referencePitch, int sampleR
 
 namespace {
 
+// A string's own partials among its low ones, which carry it: a high one
+// of another string out of tune may stray onto a high one of this.
+std::vector<int> lowOwnPartials(const Wanted& wanted, std::size_t i, double reference)
+{
+    auto own = ownPartials(*wanted[i], othersThan(wanted, i), reference);
+    std::erase_if(own, [](int k) { return k > kStrumRisePartials; });
+    return own;
+}
+
 // The strings whose own low partials rose from `before` to `samples`, each
 // as its share of the strongest partial heard then: against that, since a
 // string that others' partials cover may be the loudest and have none of
@@ -869,10 +884,7 @@ std::vector<double> risenShares(const Wanted& wanted, double reference, int samp
     for (std::size_t i = 0; i < kStringCount; ++i) {
         if (!wanted[i])
             continue;
-        // By its low partials, which carry a string: a high one of another
-        // string out of tune may stray onto a high one of this.
-        auto own = ownPartials(*wanted[i], othersThan(wanted, i), reference);
-        std::erase_if(own, [](int k) { return k > kStrumRisePartials; });
+        const auto own = lowOwnPartials(wanted, i, reference);
         if (own.empty())
             continue;
         const double now = ownStrength(later, *wanted[i], own, reference, kStrumRiseCents);
@@ -901,7 +913,31 @@ StrumEvidence strumEvidence(const Wanted& wanted, double referencePitch, int sam
     const auto faint = atLeast(kFaintShareOfLoudest);
     if (faint >= 3)
         return StrumEvidence::FaintOnSeveral;
+    if (atLeast(kModestShareOfLoudest) >= 2)
+        return StrumEvidence::FaintOnTwo;
     return faint == 2 ? StrumEvidence::Faint : StrumEvidence::None;
+}
+
+std::size_t stringsRingingBefore(const Wanted& wanted, double referencePitch, int sampleRate, std::span<const float> before,
+                                 std::span<const float> samples)
+{
+    const Spectrum earlier = makeSpectrum(before, sampleRate);
+    const Spectrum later = makeSpectrum(samples, sampleRate);
+    std::size_t ringing = 0;
+    for (std::size_t i = 0; i < kStringCount; ++i) {
+        if (!wanted[i])
+            continue;
+        const auto own = lowOwnPartials(wanted, i, referencePitch);
+        const double then = ownStrength(earlier, *wanted[i], own, referencePitch, kStrumRiseCents);
+        const double now = ownStrength(later, *wanted[i], own, referencePitch, kStrumRiseCents);
+        // Struck anew, a string stands well over what it was; ringing on,
+        // it has only faded.
+        ringing += !own.empty() && now >= kShareOfStrongest * later.strongest && then >= kRiseOverNoise * earlier.noise
+                && then >= kRingingOnShare * now
+            ? 1
+            : 0;
+    }
+    return ringing;
 }
 
 bool stringRoseLater(const Wanted& wanted, double referencePitch, int sampleRate, std::span<const float> earlier,
@@ -994,8 +1030,7 @@ bool laterStrikeAddsString(const std::array<std::optional<MidiNote>, kStringCoun
         for (std::size_t i = 0; i < kStringCount; ++i) {
             if (!wanted[i])
                 continue;
-            auto own = ownPartials(*wanted[i], othersThan(wanted, i), referencePitch);
-            std::erase_if(own, [](int k) { return k > kStrumRisePartials; });
+            const auto own = lowOwnPartials(wanted, i, referencePitch);
             double rise = 0.0;
             double now = 0.0;
             for (int k : own) {

@@ -49,6 +49,7 @@ enum class StrumEvidence {
     None,           // one string alone, even over others left ringing
     Faint,          // strings rising by a small share of the loudest: look again later
     FaintOnSeveral, // so on three strings or more, as a strum whose first string is wrong
+    FaintOnTwo,     // on two strings by a modest share, as a dense chord's own partials are
     Clear           // at least two of its strings' own partials rise clearly
 };
 
@@ -70,6 +71,12 @@ bool laterStrikeAddsString(const std::array<std::optional<MidiNote>, kStringCoun
 // neighbours are not.
 bool stringRoseLater(const std::array<std::optional<MidiNote>, kStringCount>& wanted, double referencePitch,
                      int sampleRate, std::span<const float> earlier, std::span<const float> samples);
+
+// How many strings of the fingering already sounded in `before` (some 0.1 s
+// before an onset) about as strongly as in `samples` (some 0.1 s after it):
+// ringing on, not struck at the onset.
+std::size_t stringsRingingBefore(const std::array<std::optional<MidiNote>, kStringCount>& wanted, double referencePitch,
+                                 int sampleRate, std::span<const float> before, std::span<const float> samples);
 
 // The strike times in `samples`, in seconds, from the rise of the spectrum
 // in short hops at the partials of the fingering's notes (and of the

@@ -115,6 +115,29 @@ TEST(StrumJudgement, OneStringAloneIsNoStrum)
     EXPECT_FALSE(soundsAsStrum(judgeStrum(kCMajor, kDefaultReferencePitch, kRate, sound)));
 }
 
+// Strings that rang on from before an onset, against those struck at it:
+// a string picked over others ringing is not taken for a strum.
+TEST(StrumJudgement, StringsRingingBeforeAnOnsetAreTold)
+{
+    const auto at = std::size_t(1.0 * kRate);
+    const auto window = std::size_t(0.1 * kRate);
+    std::vector<float> ringingOn(std::size_t(2.0 * kRate));
+    hn::addTone(ringingOn, hn::plucked(48), 0, kRate, 3);
+    hn::addTone(ringingOn, hn::plucked(52), std::size_t(0.3 * kRate), kRate, 4);
+    hn::addTone(ringingOn, hn::plucked(55), at, kRate, 5);
+    std::vector<float> struckTogether(std::size_t(2.0 * kRate));
+    for (MidiNote note : {48, 52, 55})
+        hn::addTone(struckTogether, hn::plucked(note), at, kRate, std::uint32_t(note));
+    for (auto* sound : {&ringingOn, &struckTogether})
+        hn::addNoise(*sound, 30.0, 7);
+    const auto ringing = [&](const std::vector<float>& sound) {
+        const std::span<const float> all(sound);
+        return stringsRingingBefore(kCMajor, kDefaultReferencePitch, kRate, all.subspan(at - window, window), all.subspan(at + window, window));
+    };
+    EXPECT_EQ(ringing(ringingOn), 2U);
+    EXPECT_EQ(ringing(struckTogether), 0U);
+}
+
 TEST(StrumPhrases, ReadAsTheChecksRows)
 {
     StrumString covered{1, 64, 0, StrumStringKind::CantTell, {}, true};
